@@ -1,0 +1,385 @@
+#include "host/filter_run.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "host/plugin_main.h"
+#include "host/run_state.h"
+#include "pattern/scene_assembly.h"
+#include "platform/platform.h"
+
+namespace rf::host {
+
+namespace {
+
+constexpr int kMaxColorsPerCall = 32767;
+constexpr Fixed kRateOne = 0x10000;
+
+const char* const kWrongModeText = "Wrong Image mode!\r\n Image should be RGB or CMYK";
+const char* const kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
+const char* const kPreviewHostText = "Photoshop cannot allocate so big memory\nTry to use smaller pictures";
+
+FilterRecord* FR() { return G().filterRecord; }
+
+uint8_t* g_previewSource = nullptr;
+bool g_previewLoaded = false;
+
+VRect FilterRect() {
+  FilterRecord* fr = FR();
+  if (fr->bigDocumentData) return fr->bigDocumentData->filterRect32;
+  return VRect{fr->filterRect.top, fr->filterRect.left, fr->filterRect.bottom, fr->filterRect.right};
+}
+
+VRect OutRect() {
+  FilterRecord* fr = FR();
+  if (fr->bigDocumentData) return fr->bigDocumentData->outRect32;
+  return VRect{fr->outRect.top, fr->outRect.left, fr->outRect.bottom, fr->outRect.right};
+}
+
+PIRect Narrow(const VRect& r) {
+  auto n = [](int32_t v) { return int16_t(std::clamp<int32_t>(v, -32768, 32767)); };
+  return PIRect{n(r.top), n(r.left), n(r.bottom), n(r.right)};
+}
+
+void SetRequest(const VRect& in, const VRect& out, const VRect& mask) {
+  FilterRecord* fr = FR();
+  fr->inRect = Narrow(in);
+  fr->outRect = Narrow(out);
+  fr->maskRect = Narrow(mask);
+  if (fr->bigDocumentData) {
+    fr->bigDocumentData->inRect32 = in;
+    fr->bigDocumentData->outRect32 = out;
+    fr->bigDocumentData->maskRect32 = mask;
+  }
+}
+
+void RequestAllPlanes() {
+  FilterRecord* fr = FR();
+  fr->inLoPlane = fr->outLoPlane = 0;
+  fr->inHiPlane = fr->outHiPlane = int16_t(fr->planes - 1);
+}
+
+int Depth() { return FR()->depth == 0 ? 8 : FR()->depth; }
+
+// 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
+inline uint8_t From16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }
+inline uint16_t To16(uint8_t v) { return uint16_t((uint32_t(v) * 32768u + 127u) / 255u); }
+
+// Reads sample `c` of pixel `x` in a row of 8- or 16-bit samples.
+inline uint8_t Sample(const uint8_t* row, int x, int planes, int c, bool deep) {
+  if (!deep) return row[size_t(x) * planes + c];
+  uint16_t v;
+  std::memcpy(&v, row + (size_t(x) * planes + c) * 2, 2);
+  return From16(v);
+}
+
+inline void PutSample(uint8_t* row, int x, int planes, int c, bool deep, uint8_t value) {
+  if (!deep) {
+    row[size_t(x) * planes + c] = value;
+    return;
+  }
+  const uint16_t v = To16(value);
+  std::memcpy(row + (size_t(x) * planes + c) * 2, &v, 2);
+}
+
+// The colour-space suite, acquired for one conversion pass.
+class ColorSpace {
+ public:
+  ColorSpace() {
+    SPBasicSuite* basic = G().basicSuite;
+    if (!basic || !basic->AcquireSuite || !basic->ReleaseSuite) return;
+    const void* p = nullptr;
+    if (basic->AcquireSuite(kColorSpaceSuite, kColorSpaceSuiteVersion, &p) == kSPNoError && p)
+      procs_ = static_cast<const ColorSpaceProcs*>(p);
+  }
+  ~ColorSpace() {
+    if (procs_) G().basicSuite->ReleaseSuite(kColorSpaceSuite, kColorSpaceSuiteVersion);
+  }
+  ColorSpace(const ColorSpace&) = delete;
+  ColorSpace& operator=(const ColorSpace&) = delete;
+  bool Ready() const { return procs_ && procs_->Convert8; }
+  void Convert(int16_t from, int16_t to, Color8* colors, int count) const {
+    procs_->Convert8(from, to, colors, int16_t(count));
+  }
+
+ private:
+  const ColorSpaceProcs* procs_ = nullptr;
+};
+
+// Converts one host area into an RGBA buffer (`width` x `height`, packed).
+void HostToRGBA(const uint8_t* in, int32_t inRowBytes, int width, int height, int planes, bool cmyk, bool deep,
+                uint8_t* rgba) {
+  if (!cmyk) {
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* row = in + size_t(y) * inRowBytes;
+      uint8_t* dst = rgba + size_t(y) * width * 4;
+      for (int x = 0; x < width; ++x, dst += 4) {
+        dst[0] = Sample(row, x, planes, 0, deep);
+        dst[1] = Sample(row, x, planes, 1, deep);
+        dst[2] = Sample(row, x, planes, 2, deep);
+        dst[3] = planes >= 4 ? Sample(row, x, planes, 3, deep) : 255;
+      }
+    }
+    return;
+  }
+  ColorSpace cs;
+  if (!cs.Ready()) return;  // without the suite the buffer keeps what it held
+  std::vector<uint8_t> colors(size_t(std::min(width, kMaxColorsPerCall)) * 4);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = in + size_t(y) * inRowBytes;
+    uint8_t* dst = rgba + size_t(y) * width * 4;
+    for (int x0 = 0; x0 < width; x0 += kMaxColorsPerCall) {
+      const int n = std::min(kMaxColorsPerCall, width - x0);
+      for (int i = 0; i < n; ++i)
+        for (int c = 0; c < 4; ++c) colors[size_t(i) * 4 + c] = Sample(row, x0 + i, planes, c, deep);
+      cs.Convert(kColorSpaceCMYK, kColorSpaceRGB, reinterpret_cast<Color8*>(colors.data()), n);
+      for (int i = 0; i < n; ++i) {
+        uint8_t* p = dst + size_t(x0 + i) * 4;
+        p[0] = colors[size_t(i) * 4 + 1];
+        p[1] = colors[size_t(i) * 4 + 2];
+        p[2] = colors[size_t(i) * 4 + 3];
+        p[3] = planes >= 5 ? Sample(row, x0 + i, planes, 4, deep) : 255;
+      }
+    }
+  }
+}
+
+bool AcceptedMode(int16_t mode) {
+  return mode == kModeRGBColor || mode == kModeCMYKColor || mode == kModeRGB48 || mode == kModeCMYK64;
+}
+
+// Copies the input to the output unchanged (for modes the filter refuses).
+void CopyInputToOutput() {
+  FilterRecord* fr = FR();
+  if (!fr->inData || !fr->outData) return;
+  const VRect r = OutRect();
+  const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+  if (w <= 0 || h <= 0) return;
+  const size_t rowBytes = size_t(w) * fr->planes * (Depth() == 16 ? 2 : 1);
+  for (int64_t y = 0; y < h; ++y)
+    std::memcpy(static_cast<uint8_t*>(fr->outData) + y * fr->outRowBytes,
+                static_cast<const uint8_t*>(fr->inData) + y * fr->inRowBytes, rowBytes);
+}
+
+void WriteBack() {
+  FilterRecord* fr = FR();
+  RunState& run = Run();
+  if (!fr->outData || !run.output) return;
+  const int planes = fr->planes;
+  const bool deep = run.deep;
+  const int width = run.width, height = run.height;
+  if (!run.cmyk || run.dialogOpen) {
+    for (int y = 0; y < height; ++y) {
+      uint8_t* row = static_cast<uint8_t*>(fr->outData) + size_t(y) * fr->outRowBytes;
+      const uint8_t* src = run.output + size_t(y) * run.rowStride;
+      if (planes >= 4) {
+        for (int x = 0; x < width; ++x, src += 4)
+          for (int c = 0; c < 4; ++c) PutSample(row, x, planes, c, deep, src[c]);
+        continue;
+      }
+      // Without a transparency plane, coverage darkens towards black.
+      for (int x = 0; x < width; ++x, src += 4) {
+        if (src[3] == 255) {
+          for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, src[c]);
+        } else {
+          const float a = src[3] / 255.0f;
+          for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, uint8_t(src[c] * a));
+        }
+      }
+    }
+    return;
+  }
+  ColorSpace cs;
+  if (!cs.Ready()) return;
+  std::vector<uint8_t> colors(size_t(std::min(width, kMaxColorsPerCall)) * 4);
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = static_cast<uint8_t*>(fr->outData) + size_t(y) * fr->outRowBytes;
+    const uint8_t* src = run.output + size_t(y) * run.rowStride;
+    for (int x0 = 0; x0 < width; x0 += kMaxColorsPerCall) {
+      const int n = std::min(kMaxColorsPerCall, width - x0);
+      for (int i = 0; i < n; ++i) {
+        const uint8_t* p = src + size_t(x0 + i) * 4;
+        uint8_t* c = &colors[size_t(i) * 4];
+        c[0] = 0;
+        if (planes >= 5) {
+          c[1] = p[0], c[2] = p[1], c[3] = p[2];
+          PutSample(row, x0 + i, planes, 4, deep, p[3]);
+        } else {
+          const float a = p[3] / 255.0f;
+          c[1] = uint8_t(p[0] * a), c[2] = uint8_t(p[1] * a), c[3] = uint8_t(p[2] * a);
+        }
+      }
+      cs.Convert(kColorSpaceRGB, kColorSpaceCMYK, reinterpret_cast<Color8*>(colors.data()), n);
+      for (int i = 0; i < n; ++i)
+        for (int c = 0; c < 4; ++c) PutSample(row, x0 + i, planes, c, deep, colors[size_t(i) * 4 + c]);
+    }
+  }
+}
+
+bool HostAbort(void*) {
+  FilterRecord* fr = G().filterRecord;
+  return fr && fr->abortProc && fr->abortProc() != 0;
+}
+
+void HostProgress(void*, int32_t done, int32_t total) { ReportProgress(done, total); }
+
+// The memory the pattern and scene may take: a share of the machine, with a
+// ceiling, so a runaway parameter fails with a message instead of swapping.
+uint64_t MemoryBudget() {
+  const uint64_t physical = platform::PhysicalMemoryBytes();
+  constexpr uint64_t kCeiling = 4ull << 30;
+  constexpr uint64_t kFloor = 256ull << 20;
+  if (physical == 0) return kFloor * 4;
+  return std::clamp<uint64_t>(physical / 4, kFloor, kCeiling);
+}
+
+}  // namespace
+
+void ReportProgress(int32_t done, int32_t total) {
+  FilterRecord* fr = G().filterRecord;
+  if (Run().dialogOpen) return;  // the dialog's bar is driven by the dialog
+  if (fr && fr->progressProc) fr->progressProc(done, total);
+}
+
+void ReleaseWorkingBuffers() {
+  RunState& run = Run();
+  platform::FreePages(run.source);
+  platform::FreePages(run.output);
+  run.source = run.output = nullptr;
+  if (run.record && run.record->TextureCache) {
+    platform::FreePages(run.record->TextureCache);
+    run.record->TextureCache = nullptr;
+  }
+}
+
+bool LoadSource() {
+  FilterRecord* fr = FR();
+  RunState& run = Run();
+  if (run.record) run.record->SceneDirty = 1;
+  ReportProgress(0, 100);
+  const VRect r = OutRect();
+  const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
+  platform::FreePages(run.source);
+  platform::FreePages(run.output);
+  run.source = run.output = nullptr;
+  run.width = run.height = run.rowStride = 0;
+  if (w <= 0 || h <= 0 || w > INT32_MAX / 4) return false;
+  const size_t bytes = size_t(w) * 4 * size_t(h);
+  run.source = static_cast<uint8_t*>(platform::AllocPages(bytes));
+  run.output = static_cast<uint8_t*>(platform::AllocPages(bytes));
+  if (!run.source || !run.output) {
+    platform::FreePages(run.source);
+    platform::FreePages(run.output);
+    run.source = run.output = nullptr;
+    return false;
+  }
+  run.width = int32_t(w);
+  run.height = int32_t(h);
+  run.rowStride = run.width * 4;
+  run.pixelStride = 4;
+  if (fr->inData)
+    HostToRGBA(static_cast<const uint8_t*>(fr->inData), fr->inRowBytes, run.width, run.height, fr->planes,
+               run.cmyk, run.deep, run.source);
+  return true;
+}
+
+void RenderAndWriteBack() {
+  FilterRecord* fr = FR();
+  RunState& run = Run();
+  run.deep = Depth() == 16;
+  run.haveMask = fr->haveMask != 0;
+  run.maskData = static_cast<const uint8_t*>(fr->maskData);
+  run.maskRowBytes = fr->maskRowBytes;
+  if (!AcceptedMode(fr->imageMode)) {
+    platform::PluginAlert(kWrongModeText);
+    CopyInputToOutput();
+    SetResult(kNoErr);
+    return;
+  }
+  run.cmyk = fr->imageMode == kModeCMYKColor || fr->imageMode == kModeCMYK64;
+  const VRect filter = FilterRect();
+  run.filterWidth = filter.right - filter.left;
+  run.filterHeight = filter.bottom - filter.top;
+  run.hooks = RunHooks{nullptr, HostAbort, HostProgress};
+  run.memoryBudgetBytes = MemoryBudget();
+  if (!run.dialogOpen) {
+    run.previewScale = 1.0;
+    run.previewOffsetX = run.previewOffsetY = 0;
+    if (!LoadSource()) {
+      platform::PluginAlert(kPreviewAllocText);
+      SetResult(kMemFullErr);
+      return;
+    }
+  }
+  const int16_t rendered = pattern::RenderEffect();
+  if (rendered != kNoErr) {
+    // Cancelled or out of memory: the host's image stays as it was.
+    if (!run.dialogOpen) ReleaseWorkingBuffers();
+    SetResult(rendered);
+    return;
+  }
+  WriteBack();
+  if (!run.dialogOpen) ReleaseWorkingBuffers();
+  ReportProgress(0, 100);
+  SetResult(kNoErr);
+}
+
+void RunFilter() {
+  FilterRecord* fr = FR();
+  RequestAllPlanes();
+  DeriveFolders();
+  const VRect filter = FilterRect();
+  SetRequest(filter, filter, filter);
+  fr->inputRate = kRateOne;
+  fr->maskRate = kRateOne;
+  OSErr err = fr->advanceState ? fr->advanceState() : kFilterBadParameters;
+  if (err == kNoErr) RenderAndWriteBack();
+  else SetResult(err);
+  SetRequest(VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0});
+}
+
+bool LoadPreviewSource() {
+  Globals& g = G();
+  FilterRecord* fr = FR();
+  if (g_previewLoaded && Run().dialogOpen) return true;
+  const VRect filter = FilterRect();
+  const int64_t w = int64_t(filter.right) - filter.left, h = int64_t(filter.bottom) - filter.top;
+  platform::FreePages(g_previewSource);
+  g_previewSource = nullptr;
+  if (w > 0 && h > 0 && w <= INT32_MAX / 4)
+    g_previewSource = static_cast<uint8_t*>(platform::AllocPages(size_t(w) * 4 * size_t(h)));
+  if (!g_previewSource) {
+    platform::PluginAlert(kPreviewAllocText);
+    SetResult(kUserCanceledErr);
+    return false;
+  }
+  if (g.state) {
+    g.state->previewTop = 0;
+    g.state->previewLeft = 0;
+    g.state->previewBottom = int16_t(std::min<int64_t>(h, 32767));
+    g.state->previewRight = int16_t(std::min<int64_t>(w, 32767));
+  }
+  RequestAllPlanes();
+  SetRequest(filter, OutRect(), OutRect());
+  fr->inputRate = fr->maskRate = kRateOne;
+  fr->inputPadding = fr->outputPadding = fr->maskPadding = 255;
+  const OSErr err = fr->advanceState ? fr->advanceState() : kFilterBadParameters;
+  if (err != kNoErr || !fr->inData) {
+    platform::PluginAlert(kPreviewHostText);
+    SetResult(kUserCanceledErr);
+    return false;
+  }
+  const int depth = Depth();
+  if (depth == 8 || depth == 16) {
+    const bool cmyk = fr->imageMode == kModeCMYKColor || fr->imageMode == kModeCMYK64;
+    HostToRGBA(static_cast<const uint8_t*>(fr->inData), fr->inRowBytes, int(w), int(h), fr->planes, cmyk,
+               depth == 16, g_previewSource);
+  }
+  g_previewLoaded = true;
+  return true;
+}
+
+const uint8_t* PreviewSource() { return g_previewLoaded ? g_previewSource : nullptr; }
+
+}  // namespace rf::host

@@ -1,0 +1,10 @@
+#include "host/run_state.h"
+
+namespace rf {
+
+RunState& Run() {
+  static RunState state;
+  return state;
+}
+
+}  // namespace rf

@@ -1,0 +1,78 @@
+// Rimeflower: the globals of one filter run.
+//
+// The host's image is converted into an 8-bit RGBA source buffer; scene
+// assembly renders into an output buffer of the same form, which the run then
+// writes back to the host. Everything between those two steps reads the run
+// state below, so the same code serves the final run (scale 1, no offsets)
+// and the dialog's preview (reduced, scrolled).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "host/parameters.h"
+
+namespace rf {
+
+// Callbacks into the host for long work: growth and rendering poll
+// `TestAbort` now and then, and report progress at fixed marks. Both may be
+// null (tools, tests).
+struct RunHooks {
+  void* context = nullptr;
+  bool (*testAbort)(void* context) = nullptr;
+  void (*progress)(void* context, int32_t done, int32_t total) = nullptr;
+};
+
+struct RunState {
+  ParameterRecord* record = nullptr;  // the locked parameter record
+
+  // Working buffers: R, G, B, A per pixel, rows packed, committed pages.
+  uint8_t* source = nullptr;
+  uint8_t* output = nullptr;
+  int32_t width = 0;   // of the output rectangle
+  int32_t height = 0;
+  int32_t rowStride = 0;  // width x 4
+  int32_t pixelStride = 4;
+
+  // Size of the whole filter rectangle: the centre and the fixed layouts are
+  // measured against it, also when the preview shows a part of it.
+  int32_t filterWidth = 0;
+  int32_t filterHeight = 0;
+
+  bool cmyk = false;
+  bool deep = false;  // the host's depth is 16
+
+  // The host's selection, for the contour emitter.
+  bool haveMask = false;
+  const uint8_t* maskData = nullptr;
+  int32_t maskRowBytes = 0;
+
+  double previewScale = 1.0;
+  int32_t previewOffsetX = 0;
+  int32_t previewOffsetY = 0;
+  bool dialogOpen = false;
+
+  // How many bytes the pattern and the scene may take at most; derived from
+  // the memory the host allows. 0: no host limit known.
+  uint64_t memoryBudgetBytes = 0;
+
+  RunHooks hooks;
+
+  bool TestAbort() const { return hooks.testAbort && hooks.testAbort(hooks.context); }
+  void Progress(int32_t done, int32_t total) const {
+    if (hooks.progress) hooks.progress(hooks.context, done, total);
+  }
+};
+
+// The one run state of the module.
+RunState& Run();
+
+// Result codes of the host interface (16-bit, written through the result pointer).
+constexpr int16_t kNoErr = 0;
+constexpr int16_t kMemFullErr = -108;
+constexpr int16_t kUserCanceledErr = -128;
+constexpr int16_t kFilterBadParameters = -30100;
+constexpr int16_t kErrPlugInHostInsufficient = -30900;
+constexpr int16_t kErrMissingParameter = -1715;
+
+}  // namespace rf

@@ -1,0 +1,124 @@
+// POSIX side of the platform layer (Linux).
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "resources/embedded_resources.h"
+
+namespace rf::platform {
+
+namespace {
+
+// mmap needs the length again at munmap; it is kept in a header in front of
+// the block, which also keeps the returned pointer 16-byte aligned.
+constexpr size_t kBlockHeader = 16;
+
+void ModuleAnchor() {}
+
+}  // namespace
+
+std::string ModulePath() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&ModuleAnchor), &info) == 0 || info.dli_fname == nullptr)
+    return std::string();
+  char resolved[4096];
+  if (realpath(info.dli_fname, resolved) != nullptr) return resolved;
+  return info.dli_fname;
+}
+
+std::string ExecutablePath() {
+  char buffer[4096];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n <= 0) return std::string();
+  return std::string(buffer, size_t(n));
+}
+
+char PathSeparator() { return '/'; }
+
+bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+uint64_t PhysicalMemoryBytes() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return 0;
+  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+void* AllocPages(size_t bytes) {
+  if (bytes == 0 || bytes > SIZE_MAX - kBlockHeader) return nullptr;
+  // Linux overcommits: a mapping far beyond the machine's memory "succeeds"
+  // and the process dies later. Refuse what could never be backed.
+  uint64_t physical = PhysicalMemoryBytes();
+  if (physical != 0 && bytes > physical / 4 * 3) return nullptr;
+  size_t total = bytes + kBlockHeader;
+  void* p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  std::memcpy(p, &total, sizeof(total));
+  return static_cast<uint8_t*>(p) + kBlockHeader;
+}
+
+void FreePages(void* block) {
+  if (block == nullptr) return;
+  uint8_t* base = static_cast<uint8_t*>(block) - kBlockHeader;
+  size_t total = 0;
+  std::memcpy(&total, base, sizeof(total));
+  munmap(base, total);
+}
+
+void PluginAlert(const char* text) {
+  std::fprintf(stderr, "Plugin Alert: %s\n", text != nullptr ? text : "");
+  std::fflush(stderr);
+}
+
+ResourceBytes FindModuleResource(const char* type, int id) {
+  size_t count = 0;
+  const resources::EmbeddedResource* table = resources::EmbeddedResources(&count);
+  for (size_t i = 0; i < count; ++i) {
+    if (table[i].id == id && std::strcmp(table[i].type, type) == 0)
+      return ResourceBytes{table[i].data, table[i].size};
+  }
+  return ResourceBytes{};
+}
+
+std::vector<DirectoryEntry> ListDirectory(const std::string& folder) {
+  std::vector<DirectoryEntry> entries;
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return entries;
+  std::string base = folder;
+  if (!base.empty() && !IsPathSeparator(base.back())) base += '/';
+  while (dirent* e = readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0) continue;
+    DirectoryEntry entry;
+    entry.name = e->d_name;
+    struct stat st {};
+    if (stat((base + entry.name).c_str(), &st) == 0) {
+      entry.isFolder = S_ISDIR(st.st_mode);
+      entry.isListedFile = S_ISREG(st.st_mode);
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return entries;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool MakeDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0755) == 0) return true;
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace rf::platform

@@ -1,0 +1,109 @@
+#include "tools/common/cli.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace rf::tools {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "rimeflower: %s\n", message.c_str());
+  return 1;
+}
+
+int UsageError(const std::string& command, const std::string& message) {
+  std::fprintf(stderr, "rimeflower %s: %s\n(see 'rimeflower %s --help')\n", command.c_str(), message.c_str(),
+               command.c_str());
+  return 2;
+}
+
+bool TakeOptionValue(const Args& args, size_t& i, const std::string& option, std::string& value) {
+  const std::string& a = args[i];
+  if (a.size() > option.size() && a.compare(0, option.size(), option) == 0 && a[option.size()] == '=') {
+    value = a.substr(option.size() + 1);
+    return true;
+  }
+  if (a != option || i + 1 >= args.size()) return false;
+  value = args[++i];
+  return true;
+}
+
+namespace {
+
+bool ParseInteger(const std::string& s, int64_t& out) {
+  if (s.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+  const long long v = std::strtoll(s.c_str(), &end, hex ? 16 : 10);
+  if (errno != 0 || !end || *end != '\0') return false;
+  out = v;
+  return true;
+}
+
+bool ParseReal(const std::string& s, double& out) {
+  if (s.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (errno != 0 || !end || *end != '\0' || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+bool ParseAssignment(const std::string& text, Assignment& out, std::string& error) {
+  const size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    error = "expected NAME=VALUE, got '" + text + "'";
+    return false;
+  }
+  const std::string name = text.substr(0, eq), value = text.substr(eq + 1);
+  const ScriptedParameter* p = FindParameterByName(name.c_str());
+  if (!p && name.size() == 4) {
+    char key[5] = {name[0], name[1], name[2], name[3], 0};
+    p = FindParameterByKey(FourCC(key));
+  }
+  if (!p) {
+    error = "unknown parameter '" + name + "'";
+    return false;
+  }
+  out = Assignment{};
+  out.parameter = p;
+  if (p->type == ScriptType::Integer) {
+    if (!ParseInteger(value, out.integer)) {
+      error = "parameter '" + std::string(p->name) + "' takes a whole number, got '" + value + "'";
+      return false;
+    }
+  } else {
+    out.isFloat = true;
+    if (!ParseReal(value, out.real)) {
+      error = "parameter '" + std::string(p->name) + "' takes a number, got '" + value + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+void ApplyAssignment(const Assignment& a, ParameterRecord& record) {
+  if (!a.parameter) return;
+  if (a.isFloat)
+    SetFloatValue(record, *a.parameter, a.real);
+  else
+    SetIntegerValue(record, *a.parameter, a.integer);
+  record.SceneDirty = 1;
+}
+
+std::string DefaultPluginFolder() {
+#ifdef RF_BUILD_PLUGIN_DIR
+  if (platform::FileExists(std::string(RF_BUILD_PLUGIN_DIR) + "/Rimeflower64.8bf")) return RF_BUILD_PLUGIN_DIR;
+#endif
+  std::string self = platform::ExecutablePath();
+  const size_t cut = self.find_last_of("/\\");
+  return cut == std::string::npos ? std::string(".") : self.substr(0, cut);
+}
+
+}  // namespace rf::tools

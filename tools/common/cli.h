@@ -1,0 +1,46 @@
+// Rimeflower host: helpers shared by the command-line commands.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/parameters.h"
+
+namespace rf::tools {
+
+// Arguments of one command, without the program and command names.
+using Args = std::vector<std::string>;
+
+// Prints "rimeflower: <message>" to standard error and returns exit code 1.
+int Fail(const std::string& message);
+// Prints "rimeflower <command>: <message>" and the hint to use --help; returns 2.
+int UsageError(const std::string& command, const std::string& message);
+
+// Takes the value of an option at args[i] ("--opt VALUE" or "--opt=VALUE");
+// advances i past it. False when the value is missing.
+bool TakeOptionValue(const Args& args, size_t& i, const std::string& option, std::string& value);
+
+// One "--set NAME=VALUE" assignment: NAME is a scripting name ("MinInterval",
+// "Center X", matched loosely) or a 4-character key ("MnIn"); VALUE is a
+// number of the parameter's type (integers may be written in hex, 0x...).
+struct Assignment {
+  const ScriptedParameter* parameter = nullptr;
+  bool isFloat = false;
+  int64_t integer = 0;
+  double real = 0.0;
+};
+bool ParseAssignment(const std::string& text, Assignment& out, std::string& error);
+void ApplyAssignment(const Assignment& a, ParameterRecord& record);
+
+// Folder holding Rimeflower64.8bf: --plugin-dir when given, else the build's
+// plug-in folder, else the folder of the running program.
+std::string DefaultPluginFolder();
+
+// Loads "--preset NAME|FILE": a path to a preset file, or the name of a
+// preset in the plug-in's Basic or User library. False with a message when
+// it cannot be found or read.
+bool LoadPresetArgument(const std::string& pluginFolder, const std::string& nameOrFile,
+                        ParameterRecord& record, std::string& error);
+
+}  // namespace rf::tools

@@ -1,0 +1,7 @@
+#include "tools/rimeflower/commands.h"
+
+namespace rf::tools {
+
+int CmdPattern(const Args&) { return Fail("this command is not built yet"); }
+
+}  // namespace rf::tools

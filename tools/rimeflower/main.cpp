@@ -1,0 +1,50 @@
+// rimeflower: a command-line host for the Rimeflower filter module.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/rimeflower/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const rf::tools::Args&);
+  const char* summary;
+};
+
+const Command kCommands[] = {
+    {"apply", rf::tools::CmdApply, "apply IN -o OUT [options]     filter an image file"},
+    {"demo", rf::tools::CmdDemo, "demo [-o FILE]                the default effect on the built-in sample"},
+    {"pattern", rf::tools::CmdPattern, "pattern [options]             export the grown pattern (txt, obj, svg)"},
+    {"contours", rf::tools::CmdContours, "contours MASK [options]       contour lines of a label mask"},
+    {"mask", rf::tools::CmdMask, "mask IMAGE -o MASK.pgm        the brightness mask of an image"},
+    {"presets", rf::tools::CmdPresets, "presets list|show|save|delete the preset libraries"},
+    {"info", rf::tools::CmdInfo, "info [MODULE]                 the module's PiPL and terminology"},
+};
+
+void PrintUsage(FILE* out) {
+  std::fprintf(out, "usage: rimeflower COMMAND [ARGS]\n\ncommands:\n");
+  for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.summary);
+  std::fprintf(out, "\n'rimeflower COMMAND --help' describes a command.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return 2;
+  }
+  const std::string name = argv[1];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(stdout);
+    return 0;
+  }
+  for (const Command& c : kCommands) {
+    if (name == c.name) return c.run(rf::tools::Args(argv + 2, argv + argc));
+  }
+  std::fprintf(stderr, "rimeflower: unknown command '%s'\n", name.c_str());
+  PrintUsage(stderr);
+  return 2;
+}

@@ -57,6 +57,14 @@ struct ResourceBytes {
 constexpr const char* kBitmapResource = "#2";
 ResourceBytes FindModuleResource(const char* type, int id);
 
+// ---- Loading a module (hosts and tests) --------------------------------
+
+// Loads a shared library / DLL by path; null on failure with a one-line
+// reason in `error`.
+void* LoadModule(const std::string& path, std::string& error);
+void* FindModuleSymbol(void* module, const char* name);
+void UnloadModule(void* module);
+
 // ---- Files --------------------------------------------------------------
 
 struct DirectoryEntry {

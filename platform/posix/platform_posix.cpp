@@ -40,6 +40,21 @@ std::string ExecutablePath() {
   return std::string(buffer, size_t(n));
 }
 
+void* LoadModule(const std::string& path, std::string& error) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    const char* reason = dlerror();
+    error = reason ? reason : "cannot load " + path;
+  }
+  return module;
+}
+
+void* FindModuleSymbol(void* module, const char* name) { return module ? dlsym(module, name) : nullptr; }
+
+void UnloadModule(void* module) {
+  if (module) dlclose(module);
+}
+
 char PathSeparator() { return '/'; }
 
 bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }

@@ -1,12 +1,29 @@
 #include "tools/common/last_used.h"
 
+#include <cstdlib>
+
+#include "host/host_interface.h"
+#include "tools/common/host_descriptors.h"
+
 namespace rf::tools {
 
-std::string RegistryFilePath() { return std::string(); }
+std::string RegistryFilePath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && *config) return std::string(config) + "/rimeflower/registry";
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) home = std::getenv("USERPROFILE");
+  if (home && *home) return std::string(home) + "/.config/rimeflower/registry";
+  return std::string();
+}
 
 bool ReadLastUsedValues(ParameterRecord& record) {
   ResetToDefaults(record, true);
-  return false;
+  DescriptorRegistry registry(RegistryFilePath());
+  if (!registry.Load()) return false;
+  const HostDescriptor* d = registry.Get(host::kRegistryKey);
+  if (!d) return false;
+  ApplyDescriptor(*d, record);
+  return true;
 }
 
 }  // namespace rf::tools

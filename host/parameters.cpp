@@ -282,13 +282,19 @@ void SetFloatValue(ParameterRecord& r, const ScriptedParameter& p, double value)
 }
 
 int PatternListIndex(uint8_t effectKind, uint8_t patternKind) {
+  // A pattern number outside its family (a damaged preset or action) shows
+  // the family's nearest entry rather than reading past the list.
+  auto within = [](int first, int count, uint8_t kind) {
+    const int k = kind < 1 ? 1 : (kind > count ? count : kind);
+    return first + k - 1;
+  };
   switch (effectKind) {
     case kFamilyGeometric:
-      return patternKind - 1;
+      return within(0, 3, patternKind);
     case kFamilyFloral:
-      return patternKind + 2;
+      return within(3, 3, patternKind);
     case kFamilySingle:
-      return patternKind + 5;
+      return within(6, 4, patternKind);
     default:
       return 0;
   }

@@ -1,0 +1,49 @@
+#!/bin/sh
+# Every test: installs what is missing, then
+#   1. the normal build and all its tests,
+#   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
+#   3. a short libFuzzer run of every fuzz target,
+#   4. the Windows module, cross-built and tested under Wine (when the
+#      Windows scripts exist).
+# A failure anywhere fails the run. Jobs: RF_JOBS (default: all cores).
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=${RF_JOBS:-$(nproc)}
+scripts/setup.sh test
+
+section() { printf '\n==== %s ====\n' "$1"; }
+
+section "build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_BUILD_BENCH=ON >/dev/null
+cmake --build build -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+section "sanitizers (address, undefined behaviour)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRF_SANITIZE=ON -DRF_BUILD_BENCH=OFF >/dev/null
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --output-on-failure -j "$jobs")
+
+section "fuzzing (short runs)"
+if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_FUZZ=ON \
+    -DRF_BUILD_TESTS=ON -DRF_BUILD_BENCH=OFF >/dev/null
+  for src in tests/fuzz/fuzz_*.cpp; do
+    name=$(basename "$src" .cpp)
+    cmake --build build-fuzz -j "$jobs" --target "$name"
+    corpus="$root/build-fuzz/corpus-$name"
+    mkdir -p "$corpus"
+    [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$corpus/"
+    echo "-- $name"
+    "build-fuzz/tests/fuzz/$name" -max_total_time="${RF_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -print_final_stats=1 \
+      "$corpus" 2>&1 | tail -n 3
+  done
+fi
+
+if [ -x scripts/windows-test.sh ]; then
+  section "Windows module (MinGW-w64, Wine)"
+  scripts/windows-test.sh
+fi
+
+section "all tests passed"

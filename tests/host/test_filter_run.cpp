@@ -1,0 +1,253 @@
+// Whole filter runs through the host: descriptors, the registry of last-used
+// values, the image modes and the write-back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "host/host_interface.h"
+#include "module_path.h"
+#include "tools/common/plugin_host.h"
+
+namespace rf::tools {
+namespace {
+
+using host::kModeCMYKColor;
+using host::kModeRGB48;
+using host::kModeRGBColor;
+
+HostDocument MakeDocument(int w, int h, int16_t mode, int16_t planes, int depth = 8) {
+  HostDocument doc;
+  doc.width = w;
+  doc.height = h;
+  doc.mode = mode;
+  doc.planes = planes;
+  doc.depth = depth;
+  doc.hasTransparency = (mode == kModeCMYKColor) ? planes == 5 : planes == 4;
+  doc.pixels.resize(doc.RowBytes() * size_t(h));
+  for (size_t i = 0; i < doc.pixels.size(); ++i) doc.pixels[i] = uint8_t((i * 7 + i / 13) & 0xFF);
+  return doc;
+}
+
+class FilterRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registryPath_ = std::string(::testing::TempDir()) + "rf-registry-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove(registryPath_);
+    host_ = std::make_unique<PluginHost>();
+    host_->UseRegistryFile(registryPath_);
+    std::string error;
+    ASSERT_TRUE(host_->Load(BuiltModulePath(), error)) << error;
+  }
+
+  HostDescriptor Script(std::initializer_list<std::pair<const char*, double>> values) {
+    HostDescriptor d;
+    for (const auto& [name, value] : values) {
+      const ScriptedParameter* p = FindParameterByName(name);
+      EXPECT_NE(p, nullptr) << name;
+      if (p->type == ScriptType::Integer)
+        d.PutInteger(p->key, int32_t(value));
+      else
+        d.PutFloat(p->key, value);
+    }
+    return d;
+  }
+
+  RunReport Run(HostDocument& doc, const HostDescriptor* script = nullptr) {
+    RunOptions options;
+    options.script = script;
+    return host_->Run(doc, options);
+  }
+
+  std::string registryPath_;
+  std::unique_ptr<PluginHost> host_;
+};
+
+TEST_F(FilterRun, FinishRecordsAllKeysInOrderAndRemembersThem) {
+  HostDocument doc = MakeDocument(64, 48, kModeRGBColor, 3);
+  const HostDescriptor script = Script({{"RandomSeed", 7}, {"RenderMode", 0x103}, {"Scale", 1.25}});
+  const RunReport report = Run(doc, &script);
+  ASSERT_EQ(report.result, 0);
+  ASSERT_TRUE(report.descriptorWritten);
+  ASSERT_EQ(report.descriptor.values.size(), 47u);
+  for (int i = 0; i < 47; ++i) EXPECT_EQ(report.descriptor.values[i].key, kScriptedParameters[i].key);
+  EXPECT_EQ(report.descriptor.Find(FourCC("RndS"))->integer, 7);
+  EXPECT_EQ(report.descriptor.Find(FourCC("RndM"))->integer, 3);  // a one-byte field keeps the low byte
+  EXPECT_EQ(host_->LiveHandleCount(), 2u);  // the parameters and the state block
+  EXPECT_EQ(host_->OutstandingSuites(), 0);
+
+  // A new session of the host starts from the registry file.
+  PluginHost next;
+  next.UseRegistryFile(registryPath_);
+  std::string error;
+  ASSERT_TRUE(next.Load(BuiltModulePath(), error)) << error;
+  const HostDescriptor onlyWidth = Script({{"Width", 3.5}});
+  RunOptions options;
+  options.script = &onlyWidth;
+  HostDocument doc2 = MakeDocument(64, 48, kModeRGBColor, 3);
+  ASSERT_EQ(next.Run(doc2, options).result, 0);
+  const ParameterRecord* record = next.ParametersForInspection();
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->RandomSeed, 7u);  // absent from the action: last used
+  EXPECT_EQ(record->Scale, 1.25f);
+  EXPECT_EQ(record->Width, 3.5f);
+}
+
+TEST_F(FilterRun, DefaultsSurviveBothDescriptorsUnchanged) {
+  ParameterRecord defaults;
+  ResetToDefaults(defaults, true);
+  const HostDescriptor script = DescriptorFromRecord(defaults);
+  HostDocument doc = MakeDocument(16, 16, kModeRGBColor, 3);
+  const RunReport report = Run(doc, &script);
+  ASSERT_EQ(report.result, 0);
+  ParameterRecord back;
+  ResetToDefaults(back, true);
+  std::memset(reinterpret_cast<char*>(&back) + sizeof(WindowPlacement), 0x33,
+              sizeof(back) - sizeof(WindowPlacement));
+  ApplyDescriptor(report.descriptor, back);
+  for (const ScriptedParameter& p : kScriptedParameters)
+    EXPECT_EQ(GetFloatValue(back, p), GetFloatValue(defaults, p)) << p.name;
+  ParameterRecord fromRegistry;
+  ResetToDefaults(fromRegistry, true);
+  ApplyDescriptor(*host_->registry().Get(host::kRegistryKey), fromRegistry);
+  for (const ScriptedParameter& p : kScriptedParameters)
+    EXPECT_EQ(GetFloatValue(fromRegistry, p), GetFloatValue(defaults, p)) << p.name;
+}
+
+TEST_F(FilterRun, RepeatWithoutParametersKeepsTheRecord) {
+  HostDocument doc = MakeDocument(16, 16, kModeRGBColor, 3);
+  const HostDescriptor script = Script({{"RandomSeed", 99}});
+  ASSERT_EQ(Run(doc, &script).result, 0);
+  RunOptions repeat;
+  repeat.skipParameters = true;
+  ASSERT_EQ(host_->Run(doc, repeat).result, 0);
+  EXPECT_EQ(host_->ParametersForInspection()->RandomSeed, 99u);
+}
+
+TEST_F(FilterRun, ImageModesOtherThanRgbAndCmykPassThrough) {
+  HostDocument doc = MakeDocument(20, 10, host::kModeGrayScale, 1);
+  const std::vector<uint8_t> before = doc.pixels;
+  EXPECT_EQ(Run(doc).result, 0);
+  EXPECT_EQ(doc.pixels, before);
+}
+
+size_t CountBlack(const HostDocument& doc) {
+  size_t black = 0;
+  for (size_t i = 0; i < doc.pixels.size(); i += doc.planes) {
+    bool all = true;
+    for (int c = 0; c < 3; ++c) all = all && doc.pixels[i + c] == 0;
+    black += all;
+  }
+  return black;
+}
+
+TEST_F(FilterRun, AlphaCutWithoutTransparencyLeavesUntouchedPixelsBlack) {
+  HostDocument doc = MakeDocument(200, 150, kModeRGBColor, 3);
+  const HostDescriptor script = Script({{"AlphaCut", 1}});
+  ASSERT_EQ(Run(doc, &script).result, 0);
+  EXPECT_GT(CountBlack(doc), size_t(200 * 150) / 2);
+}
+
+TEST_F(FilterRun, TransparencyPlaneIsCarriedThrough) {
+  HostDocument doc = MakeDocument(200, 150, kModeRGBColor, 4);
+  const std::vector<uint8_t> before = doc.pixels;
+  ASSERT_EQ(Run(doc).result, 0);
+  size_t same = 0;
+  for (size_t i = 3; i < before.size(); i += 4) same += doc.pixels[i] == before[i];
+  EXPECT_GT(same, size_t(200 * 150) / 2);
+}
+
+// CMYK goes through the host's colour conversion twice; colours without a
+// common ink component come back unchanged.
+TEST_F(FilterRun, CmykComesBackThroughTheColourSpaceSuite) {
+  for (int16_t planes : {4, 5}) {
+    HostDocument doc = MakeDocument(200, 100, kModeCMYKColor, planes);
+    for (size_t i = 0; i < doc.pixels.size(); i += planes) {
+      doc.pixels[i + 2] = 0;  // no yellow: CMY and K stay separable
+      doc.pixels[i + 3] = 0;
+    }
+    const std::vector<uint8_t> before = doc.pixels;
+    ASSERT_EQ(Run(doc).result, 0);
+    size_t close = 0, alphaKept = 0;
+    for (size_t i = 0; i < before.size(); i += planes) {
+      bool ok = true;
+      for (int c = 0; c < 4; ++c) ok = ok && std::abs(int(doc.pixels[i + c]) - int(before[i + c])) <= 2;
+      close += ok;
+      if (planes == 5) alphaKept += doc.pixels[i + 4] == before[i + 4];
+    }
+    EXPECT_GT(close, size_t(200 * 100) / 2) << planes;
+    if (planes == 5) EXPECT_GT(alphaKept, size_t(200 * 100) / 2);
+  }
+}
+
+TEST_F(FilterRun, CmykRowsWiderThanOneConversionCallComeOutWhole) {
+  HostDocument doc = MakeDocument(40000, 2, kModeCMYKColor, 4);
+  for (size_t i = 0; i < doc.pixels.size(); i += 4) {
+    doc.pixels[i] = 0;
+    doc.pixels[i + 1] = 0;
+    doc.pixels[i + 2] = 0;
+    doc.pixels[i + 3] = 200;  // pure black ink survives both conversions exactly
+  }
+  const std::vector<uint8_t> before = doc.pixels;
+  ASSERT_EQ(Run(doc).result, 0);
+  size_t same = 0;
+  for (size_t i = 0; i < before.size(); ++i) same += doc.pixels[i] == before[i];
+  EXPECT_GT(same, before.size() * 9 / 10);
+  // The far end of a row, past the first 32767 colours, is converted too.
+  EXPECT_EQ(doc.pixels[(40000 - 1) * 4 + 3], 200);
+}
+
+TEST_F(FilterRun, SixteenBitDocumentsKeepTheirRange) {
+  HostDocument doc = MakeDocument(64, 64, kModeRGB48, 3, 16);
+  std::vector<uint16_t> samples(size_t(64) * 64 * 3);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = (i % 3 == 0) ? 32768 : (i % 3 == 1 ? 0 : 16384);
+  std::memcpy(doc.pixels.data(), samples.data(), doc.pixels.size());
+  ASSERT_EQ(Run(doc).result, 0);
+  std::vector<uint16_t> after(samples.size());
+  std::memcpy(after.data(), doc.pixels.data(), doc.pixels.size());
+  size_t close = 0;
+  for (size_t i = 0; i < samples.size(); ++i) {
+    EXPECT_LE(after[i], 32768);
+    close += std::abs(int(after[i]) - int(samples[i])) <= 129;
+  }
+  EXPECT_GT(close, samples.size() / 2);
+}
+
+TEST_F(FilterRun, WorksWithAMinimalHost) {
+  RunOptions options;
+  options.bigDocument = false;  // 16-bit rectangles only
+  options.offerSuites = false;  // no registry, no colour conversion
+  HostDocument doc = MakeDocument(50, 40, kModeRGBColor, 3);
+  EXPECT_EQ(host_->Run(doc, options).result, 0);
+  EXPECT_EQ(host_->OutstandingSuites(), 0);
+  EXPECT_FALSE(std::filesystem::exists(registryPath_));
+}
+
+TEST_F(FilterRun, OnlyTheSelectionChanges) {
+  HostDocument doc = MakeDocument(100, 80, kModeRGBColor, 3);
+  doc.selection.assign(size_t(100) * 80, 0);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 0; x < 50; ++x) doc.selection[size_t(y) * 100 + x] = 255;
+  const std::vector<uint8_t> before = doc.pixels;
+  const HostDescriptor script = Script({{"AlphaCut", 1}});
+  ASSERT_EQ(Run(doc, &script).result, 0);
+  for (int y = 0; y < 80; ++y)
+    for (int x = 50; x < 100; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const size_t i = (size_t(y) * 100 + x) * 3 + c;
+        ASSERT_EQ(doc.pixels[i], before[i]) << x << "," << y;
+      }
+}
+
+TEST_F(FilterRun, ShowingTheDialogOnPlaybackStillApplies) {
+  HostDocument doc = MakeDocument(30, 30, kModeRGBColor, 3);
+  const HostDescriptor script = Script({{"AlphaCut", 1}});
+  RunOptions options;
+  options.script = &script;
+  options.playInfo = host::kPlugInDialogDisplay;
+  EXPECT_EQ(host_->Run(doc, options).result, 0);
+}
+
+}  // namespace
+}  // namespace rf::tools

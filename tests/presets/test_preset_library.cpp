@@ -60,26 +60,25 @@ class LibraryTest : public ::testing::Test {
 // ---- Paths ------------------------------------------------------------------
 
 TEST(PresetPaths, SeparatorsAndFolders) {
-  const char s = platform::PathSeparator();
-  EXPECT_EQ(WithFinalSeparator("a"), std::string("a") + s);
+  const std::string s(1, platform::PathSeparator());
+  EXPECT_EQ(WithFinalSeparator("a"), "a" + s);
   EXPECT_EQ(WithFinalSeparator("a/"), "a/");
   EXPECT_EQ(WithFinalSeparator("a\\"), "a\\");
   EXPECT_EQ(WithFinalSeparator(""), "");
-  EXPECT_EQ(NormalizeSeparators("a\\b/c"), std::string("a") + s + "b" + s + "c");
-  EXPECT_EQ(PresetsFolderFor("/x/plugins"), std::string("/x/plugins") + s + "Rimeflower" + s + "Presets" + s);
+  EXPECT_EQ(NormalizeSeparators("a\\b/c"), "a" + s + "b" + s + "c");
+  EXPECT_EQ(PresetsFolderFor("x/plugins"), "x" + s + "plugins" + s + "Rimeflower" + s + "Presets" + s);
 
-  PresetLibraries libraries("/p");
-  EXPECT_EQ(libraries.LibraryFolder(Library::User), std::string("/p") + s + "User" + s);
+  PresetLibraries libraries("p");
+  EXPECT_EQ(libraries.LibraryFolder(Library::User), "p" + s + "User" + s);
   libraries.SetSubfolder(Library::User, "a\\b");  // both separators divide folders
-  EXPECT_EQ(libraries.Subfolder(Library::User), std::string("a") + s + "b" + s);
-  EXPECT_EQ(libraries.PresetPath(Library::User, "x.rmfpst"),
-            std::string("/p") + s + "User" + s + "a" + s + "b" + s + "x.rmfpst");
+  EXPECT_EQ(libraries.Subfolder(Library::User), "a" + s + "b" + s);
+  EXPECT_EQ(libraries.PresetPath(Library::User, "x.rmfpst"), "p" + s + "User" + s + "a" + s + "b" + s + "x.rmfpst");
   EXPECT_EQ(libraries.Subfolder(Library::Basic), "");
 }
 
 TEST(PresetPaths, EnteringAndLeavingFolders) {
   const char s = platform::PathSeparator();
-  PresetLibraries libraries("/p/");
+  PresetLibraries libraries("p/");
   libraries.EnterFolder(Library::User, "..");  // nothing above the top
   EXPECT_EQ(libraries.Subfolder(Library::User), "");
   libraries.EnterFolder(Library::User, "a");

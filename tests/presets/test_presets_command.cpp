@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/platform.h"
 #include "presets/preset_file.h"
 #include "tests/presets/default_preset_text.h"
 #include "tests/presets/temp_folder.h"
@@ -96,10 +97,11 @@ TEST_F(PresetsCommandTest, ListShowAndDeleteInASubfolder) {
   EXPECT_TRUE(fs::exists(Library("User") / "Deep" / "Inside.rmfpst"));
 
   ASSERT_EQ(Run({"list", "--library", "user", "--folder", "Deep"}), 0);
-  EXPECT_EQ(out_, "../\nEr/\nInside\n");
+  const std::string sep(1, platform::PathSeparator());
+  EXPECT_EQ(out_, ".." + sep + "\nEr" + sep + "\nInside\n");
   ASSERT_EQ(Run({"list"}), 0);
   EXPECT_NE(out_.find("  Default\n"), std::string::npos);
-  EXPECT_NE(out_.find("  Deep/\n"), std::string::npos);
+  EXPECT_NE(out_.find("  Deep" + sep + "\n"), std::string::npos);
 
   ASSERT_EQ(Run({"show", "Inside", "--library", "user", "--folder", "Deep"}), 0) << err_;
   EXPECT_NE(out_.find("Koefficient=-3\n"), std::string::npos);
@@ -119,6 +121,7 @@ TEST_F(PresetsCommandTest, BadUsage) {
   EXPECT_EQ(Run({"save", "x", "--set", "NoSuchThing=1"}), 2);
   EXPECT_EQ(Run({"list", "--library", "factory"}), 2);
   EXPECT_EQ(Run({"save", "x", "--library", "basic"}), 2);
+  EXPECT_EQ(Run({"list", "--force"}), 2);
   EXPECT_EQ(Run({"--help"}), 0);
   EXPECT_FALSE(fs::exists(Library("User") / "x.rmfpst"));
 }

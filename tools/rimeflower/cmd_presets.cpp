@@ -148,14 +148,13 @@ int Show(const Options& o, presets::PresetLibraries& libraries, const std::strin
   ResetToDefaults(record, true);
   if (o.hasLibrary || !o.folder.empty()) {
     const presets::Library library = o.hasLibrary ? o.library : presets::Library::Basic;
-    if (library == presets::Library::Basic && o.folder.empty() &&
-        presets::StripPresetExtension(o.name) == presets::kDefaultEntry &&
-        !libraries.PresetExists(library, o.name)) {
-      // The dialog's reset entry: the defaults, printed below.
-    } else if (!libraries.PresetExists(library, o.name)) {
+    if (libraries.PresetExists(library, o.name)) {
+      if (!libraries.Load(library, o.name, record))
+        return Fail("'" + libraries.PresetPath(library, o.name) + "' is not a Rimeflower preset");
+    } else if (library != presets::Library::Basic ||
+               presets::StripPresetExtension(o.name) != presets::kDefaultEntry) {
+      // "Default" heads every Basic list and shows the defaults.
       return Fail("no preset '" + o.name + "' in " + libraries.CurrentFolder(library));
-    } else if (!libraries.Load(library, o.name, record)) {
-      return Fail("'" + libraries.PresetPath(library, o.name) + "' is not a Rimeflower preset");
     }
   } else {
     std::string error;
@@ -224,6 +223,8 @@ int CmdPresets(const Args& args) {
     std::fputs(kHelp, o.help ? stdout : stderr);
     return o.help ? 0 : 2;
   }
+  if (o.action != "save" && (o.force || !o.sets.empty()))
+    return UsageError(kCommand, "--set and --force go with save only");
   const std::string pluginDir = o.pluginDir.empty() ? DefaultPluginFolder() : o.pluginDir;
   presets::PresetLibraries libraries(presets::PresetsFolderFor(pluginDir));
   if (!o.folder.empty()) {

@@ -135,7 +135,6 @@ TEST(PresetRoundTrip, FileReadMatchesBufferRead) {
   const std::string path = (folder / "p.rmfpst").string();
   ParameterRecord r = Defaults();
   r.MinInterval = 42.25f;
-  r.Diffuse = 0x123456;
   ASSERT_TRUE(WritePresetFile(path, r));
   ParameterRecord back = Scrambled();
   ASSERT_TRUE(ReadPresetFile(path, back));

@@ -115,13 +115,6 @@ TEST_F(LibraryTest, ListingAtTheTop) {
   EXPECT_EQ(libraries_.List(Library::User), (Entries{"\tSub", "Broken", "Mine"}));
 }
 
-TEST_F(LibraryTest, ListingBelowTheTopOffersTheWayUp) {
-  libraries_.EnterFolder(Library::Basic, "Winter");
-  EXPECT_EQ(libraries_.List(Library::Basic), (Entries{"Default", "\t..", "\tInner", "Deep"}));
-  libraries_.EnterFolder(Library::Basic, "Inner");
-  EXPECT_EQ(libraries_.List(Library::Basic), (Entries{"Default", "\t..", "Core"}));
-}
-
 TEST_F(LibraryTest, ListingOfAMissingFolder) {
   PresetLibraries elsewhere((folder_ / "nothing").string());
   EXPECT_EQ(elsewhere.List(Library::Basic), Entries{"Default"});
@@ -205,7 +198,10 @@ TEST_F(LibraryTest, OpeningFoldersRelists) {
   EXPECT_EQ(panel.Entries(Library::Basic), (Entries{"Default", "\t..", "\tInner", "Deep"}));
   EXPECT_EQ(panel.Select(Library::Basic, 3, r), SelectOutcome::Loaded);
   EXPECT_EQ(r.BackgroundColor, 21u);
+  ASSERT_TRUE(panel.Open(Library::Basic, 2));  // "\tInner"
+  EXPECT_EQ(panel.Entries(Library::Basic), (Entries{"Default", "\t..", "Core"}));
   ASSERT_TRUE(panel.Open(Library::Basic, 1));  // ".."
+  ASSERT_TRUE(panel.Open(Library::Basic, 1));
   EXPECT_EQ(panel.Entries(Library::Basic)[2], "\tWinter");
   EXPECT_EQ(libraries_.Subfolder(Library::Basic), "");
 }

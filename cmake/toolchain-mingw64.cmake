@@ -20,3 +20,7 @@ find_program(RF_WINE_PROGRAM wine)
 if(RF_WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${RF_WINE_PROGRAM})
 endif()
+
+# Programs (the host, the tests) link the MinGW runtime in, as the module
+# does: neither Windows nor a Wine prefix has libstdc++ or libwinpthread.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")

@@ -1,7 +1,231 @@
+// rimeflower pattern: grows the pattern as the final run would and writes the
+// triangles as text, as a Wavefront OBJ mesh or as an SVG drawing.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "pattern/pattern.h"
+#include "platform/platform.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
 
-int CmdPattern(const Args&) { return Fail("this command is not built yet"); }
+namespace {
+
+const char kCommand[] = "pattern";
+
+const char kHelp[] =
+    "usage: rimeflower pattern [--size WxH] [--set NAME=VALUE]... [--preset NAME|FILE]\n"
+    "                          [--stage grown|scene] [--format txt|obj|svg] [-o FILE]\n"
+    "                          [--plugin-dir DIR]\n"
+    "\n"
+    "Grows the pattern of the given parameters on an image of WxH pixels (default\n"
+    "1000x750), as the final run of the filter would, and writes its triangles.\n"
+    "\n"
+    "  --size WxH          image size in pixels\n"
+    "  --set NAME=VALUE    a parameter by scripting name or key, e.g. EffectKind=1,\n"
+    "                      \"PatternKind=3\", \"MaskKind=4\"; applied after the preset\n"
+    "  --preset NAME|FILE  start from a preset file or a preset of the libraries\n"
+    "  --stage grown       the triangles as grown (centred frame, y down)\n"
+    "  --stage scene       after scaling and moving to the effect centre (default)\n"
+    "  --format txt        one line per triangle: x y z nx ny nz of each corner,\n"
+    "                      then the level (the default, unless -o names .obj/.svg)\n"
+    "  --format obj        a Wavefront OBJ mesh (y up) for Blender or MeshLab\n"
+    "  --format svg        the triangles drawn in image coordinates\n"
+    "  -o FILE             write to FILE (through a temporary file); default stdout\n"
+    "\n"
+    "The geometric and floral families grow along the fixed layout of MaskKind\n"
+    "(Emitter Type 2); vector paths and contours need a document and are refused.\n"
+    "The single family needs no emitter. The triangle count goes to stderr.\n";
+
+enum class Format { Txt, Obj, Svg };
+
+bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
+  const size_t x = text.find_first_of("xX");
+  if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
+  auto parse = [](const std::string& s, int32_t& out) {
+    if (s.empty() || s.find_first_not_of("0123456789") != std::string::npos || s.size() > 7) return false;
+    const long v = std::strtol(s.c_str(), nullptr, 10);
+    if (v < 1 || v > 1000000) return false;
+    out = int32_t(v);
+    return true;
+  };
+  return parse(text.substr(0, x), width) && parse(text.substr(x + 1), height);
+}
+
+bool EndsWith(const std::string& s, const char* suffix) {
+  const std::string t(suffix);
+  if (s.size() < t.size()) return false;
+  for (size_t i = 0; i < t.size(); ++i) {
+    char c = s[s.size() - t.size() + i];
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    if (c != t[i]) return false;
+  }
+  return true;
+}
+
+void WriteTxt(FILE* out, const pattern::PatternList& list) {
+  for (const pattern::RFTrNode* n = list.First(); n; n = n->next) {
+    const pattern::PatternTriangle& t = *n->triangle;
+    for (const pattern::PatternVertex& v : t.v)
+      std::fprintf(out, "%.9g %.9g %.9g %.9g %.9g %.9g ", v.x, v.y, v.z, v.nx, v.ny, v.nz);
+    std::fprintf(out, "%d\n", int(t.level));
+  }
+}
+
+// OBJ viewers put y up: y is mirrored, and each face lists its corners in the
+// opposite order so that it keeps its side.
+void WriteObj(FILE* out, const pattern::PatternList& list) {
+  std::fprintf(out, "# Rimeflower pattern, %zu triangles; x right, y up, z towards the viewer\n", list.Count());
+  std::fprintf(out, "o pattern\n");
+  for (const pattern::RFTrNode* n = list.First(); n; n = n->next)
+    for (const pattern::PatternVertex& v : n->triangle->v) std::fprintf(out, "v %.9g %.9g %.9g\n", v.x, -v.y, v.z);
+  for (const pattern::RFTrNode* n = list.First(); n; n = n->next)
+    for (const pattern::PatternVertex& v : n->triangle->v)
+      std::fprintf(out, "vn %.9g %.9g %.9g\n", v.nx, -v.ny, v.nz);
+  size_t k = 1;
+  for (const pattern::RFTrNode* n = list.First(); n; n = n->next, k += 3)
+    std::fprintf(out, "f %zu//%zu %zu//%zu %zu//%zu\n", k, k, k + 2, k + 2, k + 1, k + 1);
+}
+
+// The renderer puts the frame's origin at (W / 2, H / 2) of the image.
+void WriteSvg(FILE* out, const pattern::PatternList& list, int32_t width, int32_t height) {
+  const double ox = width / 2, oy = height / 2;
+  std::fprintf(out,
+               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\">\n"
+               "<rect width=\"%d\" height=\"%d\" fill=\"#0b1a2a\"/>\n"
+               "<g fill=\"#d8f1ff\" fill-opacity=\"0.5\" stroke=\"#8fd0f5\" stroke-width=\"0.3\" "
+               "stroke-opacity=\"0.8\" stroke-linejoin=\"round\">\n",
+               int(width), int(height), int(width), int(height), int(width), int(height));
+  for (const pattern::RFTrNode* n = list.First(); n; n = n->next) {
+    const pattern::PatternVertex* v = n->triangle->v;
+    std::fprintf(out, "<polygon points=\"%.2f,%.2f %.2f,%.2f %.2f,%.2f\"/>\n", v[0].x + ox, v[0].y + oy,
+                 v[1].x + ox, v[1].y + oy, v[2].x + ox, v[2].y + oy);
+  }
+  std::fprintf(out, "</g>\n</svg>\n");
+}
+
+void Write(FILE* out, Format format, const pattern::PatternList& list, int32_t width, int32_t height) {
+  switch (format) {
+    case Format::Txt: WriteTxt(out, list); break;
+    case Format::Obj: WriteObj(out, list); break;
+    case Format::Svg: WriteSvg(out, list, width, height); break;
+  }
+}
+
+// Writes through a temporary file beside the target, so that a failed or
+// interrupted export never leaves half a file under the real name.
+bool WriteFile(const std::string& path, Format format, const pattern::PatternList& list, int32_t width,
+               int32_t height, std::string& error) {
+  const std::string temporary = path + ".tmp";
+  FILE* out = std::fopen(temporary.c_str(), "wb");
+  if (!out) {
+    error = "cannot write '" + temporary + "'";
+    return false;
+  }
+  Write(out, format, list, width, height);
+  const bool written = !std::ferror(out);
+  if (std::fclose(out) != 0 || !written) {
+    platform::RemoveFile(temporary);
+    error = "cannot write '" + temporary + "'";
+    return false;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    // Some systems will not rename over an existing file.
+    platform::RemoveFile(path);
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+      platform::RemoveFile(temporary);
+      error = "cannot replace '" + path + "'";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int CmdPattern(const Args& args) {
+  int32_t width = 1000, height = 750;
+  std::vector<Assignment> assignments;
+  std::string preset, pluginFolder, outputPath, stage = "scene", formatName;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    std::string value;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    } else if (TakeOptionValue(args, i, "--size", value)) {
+      if (!ParseSize(value, width, height)) return UsageError(kCommand, "bad --size '" + value + "', expected WxH");
+    } else if (TakeOptionValue(args, i, "--set", value)) {
+      Assignment assignment;
+      std::string error;
+      if (!ParseAssignment(value, assignment, error)) return UsageError(kCommand, error);
+      assignments.push_back(assignment);
+    } else if (TakeOptionValue(args, i, "--preset", value)) {
+      preset = value;
+    } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
+      pluginFolder = value;
+    } else if (TakeOptionValue(args, i, "--stage", value)) {
+      if (value != "grown" && value != "scene") return UsageError(kCommand, "--stage takes grown or scene");
+      stage = value;
+    } else if (TakeOptionValue(args, i, "--format", value)) {
+      if (value != "txt" && value != "obj" && value != "svg")
+        return UsageError(kCommand, "--format takes txt, obj or svg");
+      formatName = value;
+    } else if (TakeOptionValue(args, i, "-o", value)) {
+      outputPath = value;
+    } else {
+      return UsageError(kCommand, "unexpected argument '" + a + "'");
+    }
+  }
+  if (formatName.empty()) {
+    formatName = "txt";
+    if (EndsWith(outputPath, ".obj")) formatName = "obj";
+    if (EndsWith(outputPath, ".svg")) formatName = "svg";
+  }
+  const Format format = formatName == "obj" ? Format::Obj : formatName == "svg" ? Format::Svg : Format::Txt;
+
+  ParameterRecord record;
+  ResetToDefaults(record);
+  if (!preset.empty()) {
+    std::string error;
+    if (!LoadPresetArgument(pluginFolder.empty() ? DefaultPluginFolder() : pluginFolder, preset, record, error))
+      return Fail(error);
+  }
+  for (const Assignment& assignment : assignments) ApplyAssignment(assignment, record);
+
+  const pattern::ImageGeometry geometry = pattern::FinalGeometry(width, height);
+  pattern::Emitter emitter;
+  const bool single = record.EffectKind == kFamilySingle;
+  if (!single) {
+    if (record.EmitterType != kEmitterFixed)
+      return UsageError(kCommand, "Emitter Type " + std::to_string(int(record.EmitterType)) +
+                                      " grows along a document's paths or contours, which this command does not "
+                                      "have; use --set \"Emitter Type=2\" (fixed layout of MaskKind) or the single "
+                                      "family (EffectKind=3)");
+    pattern::BuildFixedEmitter(record.MaskKind, geometry, emitter);
+  }
+
+  pattern::PatternList list;
+  switch (pattern::GrowPattern(record, single ? nullptr : &emitter, geometry, RunHooks{}, 0, list)) {
+    case pattern::GrowthStatus::Ok: break;
+    case pattern::GrowthStatus::OutOfBudget: return Fail(pattern::kPatternTooLargeMessage);
+    case pattern::GrowthStatus::Aborted: return Fail("growth was cancelled");
+  }
+  if (stage == "scene") pattern::PlaceInScene(record, geometry, list);
+
+  if (outputPath.empty()) {
+    Write(stdout, format, list, width, height);
+    if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
+  } else {
+    std::string error;
+    if (!WriteFile(outputPath, format, list, width, height, error)) return Fail(error);
+  }
+  std::fprintf(stderr, "%zu triangles\n", list.Count());
+  return 0;
+}
 
 }  // namespace rf::tools

@@ -97,7 +97,7 @@ TEST(GrowFan, MirroringByKind) {
     Bench b;
     b.grower.random.Seed(11);
     b.grower.GrowFan(segment, kind, 0, 0, 0, 0, 1, 0, 0.8, 30, 0, 0, 0.5, 0, 1, 1);
-    const PatternVertex& a = b.Result()[0].v[1];
+    const PatternVertex a = b.Result()[0].v[1];
     return std::atan2(double(a.y), double(a.x));
   };
   const double plain = firstAngle(2, 0);

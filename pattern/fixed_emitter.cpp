@@ -12,7 +12,7 @@ namespace {
 // a bound all the same.
 constexpr size_t kMaxPointsPerLine = 1000000;
 
-struct LineSpec {
+struct LineLayout {
   bool alongX;   // the line runs along x at the fixed coordinate `at`
   double at;
   double from, to;
@@ -22,7 +22,7 @@ struct LineSpec {
   float nx, ny;
 };
 
-void AppendLine(const LineSpec& line, Emitter& out) {
+void AppendLine(const LineLayout& line, Emitter& out) {
   auto addPoint = [&](double p) {
     EmitterPoint e{};
     e.x = float(line.alongX ? p : line.at);

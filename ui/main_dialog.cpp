@@ -6,6 +6,9 @@ namespace rf::ui {
 // then every build applies with the record as it stands.
 DialogResult RunMainDialog() { return DialogResult::Apply; }
 
+#if !defined(_WIN32)
+// Linux has no about box; Windows has ui/about_box_win32.cpp.
 void RunAboutBox(intptr_t) {}
+#endif
 
 }  // namespace rf::ui

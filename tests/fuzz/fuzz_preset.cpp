@@ -1,0 +1,74 @@
+// Arbitrary bytes as a preset file. A refused file must leave the record
+// exactly as it was; an accepted one may change only the scripted fields
+// (and mark the scene dirty), never to a non-finite float, and what it
+// leaves must survive being written and read again.
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "presets/preset_file.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool IsScriptedByte(size_t offset) {
+  for (const rf::ScriptedParameter& p : rf::kScriptedParameters) {
+    const size_t width = p.width == rf::FieldWidth::U8 ? 1 : 4;
+    if (offset >= p.offset && offset < p.offset + width) return true;
+  }
+  return offset == offsetof(rf::ParameterRecord, SceneDirty);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  rf::ParameterRecord record;
+  std::memset(&record, 0xA5, sizeof record);
+  rf::ResetToDefaults(record, true);
+  record.TextureCache = reinterpret_cast<uint8_t*>(&record);
+  record.CachedTriangleCount = 17;
+  record.SceneDirty = 0;
+  uint8_t before[sizeof record];
+  std::memcpy(before, &record, sizeof record);
+
+  const bool accepted = rf::presets::ParsePreset(data, size, record);
+  const auto* after = reinterpret_cast<const uint8_t*>(&record);
+
+  // Nothing but the first line decides: it must begin with the header.
+  const size_t headerLength = std::strlen(rf::presets::kPresetHeader);
+  bool headerFirst = size > headerLength;
+  for (size_t i = 0; headerFirst && i < headerLength; ++i) {
+    const char c = data[i] == '\t' ? ' ' : static_cast<char>(data[i]);
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    const char want = rf::presets::kPresetHeader[i];
+    headerFirst = lower == ((want >= 'A' && want <= 'Z') ? static_cast<char>(want - 'A' + 'a') : want);
+  }
+  if (!accepted) {
+    Check(std::memcmp(before, after, sizeof record) == 0);
+    return 0;
+  }
+  Check(headerFirst);
+  Check(record.SceneDirty == 1);
+  for (size_t i = 0; i < sizeof record; ++i)
+    if (!IsScriptedByte(i)) Check(before[i] == after[i]);
+
+  rf::ParameterRecord again;
+  std::memset(&again, 0, sizeof again);
+  const std::string text = rf::presets::FormatPreset(record);
+  Check(rf::presets::ParsePreset(reinterpret_cast<const uint8_t*>(text.data()), text.size(), again));
+  for (const rf::ScriptedParameter& p : rf::kScriptedParameters) {
+    if (p.width == rf::FieldWidth::F32) {
+      const double a = rf::GetFloatValue(record, p), b = rf::GetFloatValue(again, p);
+      Check(std::isfinite(a));
+      Check(std::fabs(a - b) <= 0.005 + 1e-6 * std::fabs(a));
+    } else {
+      Check(rf::GetIntegerValue(record, p) == rf::GetIntegerValue(again, p));
+    }
+  }
+  return 0;
+}

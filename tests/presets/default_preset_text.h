@@ -1,0 +1,61 @@
+// The text of a preset saved with every parameter at its default, written
+// out by hand from the record's defaults and the preset format, so that a
+// change to either the writer or the defaults shows up byte by byte.
+#pragma once
+
+namespace rf::testing {
+
+inline const char kDefaultPresetText[] =
+    "Rimeflower Preset;\n"
+    "Version 1;\n"
+    ";------Emitter------\n"
+    "lCkB 0 \t\t\t\t;Background Color\n"
+    "pTmE 2 \t\t\t\t;Emitter Type\n"
+    "XntC 0.00 \t\t\t\t;Center X \n"
+    "YntC 0.00 \t\t\t\t;Center Y \n"
+    "MdnR 5 \t\t\t\t;RenderMode \n"
+    "KksM 5 \t\t\t\t;MaskKind \n"
+    "KrtP 3 \t\t\t\t;PatternKind \n"
+    "DwrG 1 \t\t\t\t;GrowDirect \n"
+    "SdnR 0 \t\t\t\t;RandomSeed\n"
+    "nInM 25.00 \t\t\t\t;MinInterval \n"
+    "tIxM 3 \t\t\t\t;MaxIterations\n"
+    "rTxM 3 \t\t\t\t;MaxTriangles\n"
+    "htdW 80.00 \t\t\t\t;Width \n"
+    "hgnL 12.00 \t\t\t\t;Lenght \n"
+    "pmoC 100.00 \t\t\t\t;Completance \n"
+    "sDmC 100.00 \t\t\t\t;CompletanceDist \n"
+    "rpsD 12.50 \t\t\t\t;Dispers \n"
+    "DIsL 15.00 \t\t\t\t;LoseInitDir \n"
+    "neLP 10.00 \t\t\t\t;PLenght \n"
+    "diWP 10.00 \t\t\t\t;PWidth \n"
+    "pDnI 0.00 \t\t\t\t;IntervDepend \n"
+    "elcS 100.00 \t\t\t\t;Scale \n"
+    "ffiD 12632256 \t\t\t\t;Diffuse\n"
+    "cepS 16777215 \t\t\t\t;Speculare\n"
+    "nihS 15.00 \t\t\t\t;Shininess \n"
+    "tShS 100.00 \t\t\t\t;Shinstrength \n"
+    "lIlS 10.00 \t\t\t\t;SelfIllumination \n"
+    "snrT 0.00 \t\t\t\t;Transparancy \n"
+    "PpmB 20.00 \t\t\t\t;BumpPercent \n"
+    "crfR -50.00 \t\t\t\t;Refraction \n"
+    "ffeK 75.00 \t\t\t\t;Koefficient \n"
+    "rbbA 20.00 \t\t\t\t;Aberration \n"
+    "lCgL 16777215 \t\t\t\t;LightColor\n"
+    "lAgL 0.00 \t\t\t\t;LightAlpha \n"
+    "tBgL 45.00 \t\t\t\t;LightBeta \n"
+    "tMgL 100.00 \t\t\t\t;LightMultiplay \n"
+    "kBsU 1 \t\t\t\t;UseBackLight \n"
+    "CplA 0 \t\t\t\t;AlphaCut \n"
+    "lGsU 1 \t\t\t\t;UseGlass \n"
+    "nKfE 2 \t\t\t\t;EffectKind \n"
+    "nruT 270.00 \t\t\t\t;Turn \n"
+    "1nrT 180.00 \t\t\t\t;Turn1 \n"
+    "1TxM 15 \t\t\t\t;MaxTriangles1\n"
+    "XttR 0.00 \t\t\t\t;RotateX \n"
+    "hplA 0.00 \t\t\t\t;Alpha \n"
+    "ateB 45.00 \t\t\t\t;Beta \n"
+    "rloC 65535 \t\t\t\t;Color\n"
+    ";------The End------\n";
+
+}  // namespace rf::testing

@@ -1,0 +1,205 @@
+// The module's resource bytes: the committed files are what the generator
+// makes, the Linux module carries the same bytes, and the bytes are laid out
+// as a host reads them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "resources/embedded_resources.h"
+#include "tools/resgen/resource_bytes.h"
+
+namespace {
+
+using rf::resgen::Bytes;
+
+std::string SourceDir() {
+  const char* dir = std::getenv("RF_SOURCE_DIR");
+  return dir ? dir : ".";
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+Bytes Embedded(const char* type, int id) {
+  size_t count = 0;
+  const rf::resources::EmbeddedResource* table = rf::resources::EmbeddedResources(&count);
+  for (size_t i = 0; i < count; ++i)
+    if (std::strcmp(table[i].type, type) == 0 && table[i].id == id)
+      return Bytes(table[i].data, table[i].data + table[i].size);
+  return Bytes();
+}
+
+uint32_t U32(const Bytes& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+TEST(ResourceFiles, CommittedFilesAreWhatTheGeneratorMakes) {
+  const std::string dir = SourceDir() + "/resources/";
+  // A failure here means the generator or the parameter table changed
+  // without `ninja resources_regenerate`.
+  EXPECT_EQ(ReadFile(dir + "pipl.bin"), rf::resgen::BuildPiPL());
+  EXPECT_EQ(ReadFile(dir + "aete.bin"), rf::resgen::BuildTerminology());
+  EXPECT_EQ(ReadFile(dir + "bump.bmp"), rf::resgen::BuildBumpBmpFile());
+  const Bytes inc = ReadFile(dir + "embedded_data.inc");
+  EXPECT_EQ(std::string(inc.begin(), inc.end()), rf::resgen::BuildEmbeddedSource());
+}
+
+TEST(ResourceFiles, LinuxModuleCarriesTheSameBytes) {
+  EXPECT_EQ(Embedded("PIPL", 16000), rf::resgen::BuildPiPL());
+  EXPECT_EQ(Embedded("AETE", 16000), rf::resgen::BuildTerminology());
+  // The resource compiler drops the 14-byte file header of a .bmp.
+  const Bytes bmp = rf::resgen::BuildBumpBmpFile();
+  EXPECT_EQ(Embedded("#2", 998), Bytes(bmp.begin() + 14, bmp.end()));
+}
+
+TEST(PiPLBytes, HeaderAndPropertyLayout) {
+  const Bytes p = rf::resgen::BuildPiPL();
+  ASSERT_GE(p.size(), 30u);
+  EXPECT_EQ(Bytes(p.begin(), p.begin() + 10), (Bytes{1, 0, 0, 0, 0, 0, 12, 0, 0, 0}));
+  // The published example of a filter's 'kind' property, byte for byte.
+  const Bytes kind = {0x4D, 0x49, 0x42, 0x38, 0x64, 0x6E, 0x69, 0x6B, 0x00, 0x00,
+                      0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x4D, 0x46, 0x42, 0x38};
+  EXPECT_EQ(Bytes(p.begin() + 10, p.begin() + 30), kind);
+
+  // Walk the properties: each length is the data's own, padding makes the
+  // next start 4 bytes on, and the last one ends the resource.
+  size_t at = 10;
+  std::vector<std::string> keys;
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_LE(at + 16, p.size());
+    const uint32_t key = U32(p, at + 4), length = U32(p, at + 12);
+    keys.push_back({char(key >> 24), char(key >> 16), char(key >> 8), char(key)});
+    const size_t padded = (length + 3) / 4 * 4;
+    for (size_t k = length; k < padded; ++k) EXPECT_EQ(p[at + 16 + k], 0) << keys.back() << " padding";
+    if (keys.back() == "mode") {
+      EXPECT_EQ(length, 2u);
+      EXPECT_EQ(Bytes(p.begin() + long(at) + 16, p.begin() + long(at) + 20), (Bytes{0x18, 0, 0, 0}));
+    } else if (keys.back() == "hstm") {
+      EXPECT_EQ(length, 15u + 36u);
+    } else if (keys.back() == "fici") {
+      EXPECT_EQ(length, 28u);
+    }
+    at += 16 + padded;
+  }
+  EXPECT_EQ(at, p.size());
+  EXPECT_EQ(keys, (std::vector<std::string>{"kind", "name", "catg", "vers", "cmpt", "8664", "mode", "hstm", "enbl",
+                                            "ms32", "flly", "fici"}));
+}
+
+TEST(TerminologyBytes, PackedWithoutPaddingAndClosedByEmptyLists) {
+  const Bytes a = rf::resgen::BuildTerminology();
+  // Header: resource word 1, version 1.0, language 1, script 0, one suite.
+  EXPECT_EQ(Bytes(a.begin(), a.begin() + 10), (Bytes{1, 0, 1, 0, 1, 0, 0, 0, 1, 0}));
+  // Fixed part: 10 + suite (13 + 23 + 4 + 2 + 2 + 2) + event (11 + 32 +
+  // 4 + 4 + 4 + 1 + 2 + 4 + 1 + 2 + 2); each parameter 1 + name + 4 + 4 +
+  // 2 + 2; then three empty counts. No byte is spent on alignment.
+  size_t expected = 10 + 46 + 67 + 6;
+  for (const char* name : {"Background Color", "Emitter Type", "Center X", "Center Y", "RenderMode", "MaskKind",
+                           "PatternKind", "GrowDirect", "RandomSeed", "MinInterval", "MaxIterations",
+                           "MaxTriangles", "Width", "Lenght", "Completance", "CompletanceDist", "Dispers",
+                           "LoseInitDir", "PLenght", "PWidth", "IntervDepend", "Scale", "Diffuse", "Speculare",
+                           "Shininess", "Shinstrength", "SelfIllumination", "Transparancy", "BumpPercent",
+                           "Refraction", "Koefficient", "Aberration", "LightColor", "LightAlpha", "LightBeta",
+                           "LightMultiplay", "UseBackLight", "AlphaCut", "UseGlass", "EffectKind", "Turn", "Turn1",
+                           "MaxTriangles1", "RotateX", "Alpha", "Beta", "Color"})
+    expected += 1 + std::strlen(name) + 4 + 4 + 2 + 2;
+  EXPECT_EQ(a.size(), expected);
+  EXPECT_EQ(Bytes(a.end() - 6, a.end()), Bytes(6, 0));
+}
+
+// ---- The bump source picture ------------------------------------------------
+
+class BumpPicture : public ::testing::Test {
+ protected:
+  void SetUp() override { grey = rf::resgen::BuildBumpPicture(); }
+  int At(int x, int y) const { return grey[size_t(y) * 100 + size_t(x)]; }
+  // Runs of pixels at or above `level` along row y: their widths.
+  std::vector<int> RunsInRow(int y, int level) const {
+    std::vector<int> runs;
+    int length = 0;
+    for (int x = 0; x <= 100; ++x) {
+      if (x < 100 && At(x, y) >= level) {
+        ++length;
+      } else if (length > 0) {
+        runs.push_back(length);
+        length = 0;
+      }
+    }
+    return runs;
+  }
+  Bytes grey;
+};
+
+TEST_F(BumpPicture, DibIsA24BitGreyBottomUpBitmap) {
+  const Bytes dib = rf::resgen::BuildBumpDib();
+  ASSERT_EQ(dib.size(), 40u + 30000u);
+  EXPECT_EQ(U32(dib, 0), 40u);
+  EXPECT_EQ(U32(dib, 4), 100u);
+  EXPECT_EQ(U32(dib, 8), 100u);  // positive height: the bottom row comes first
+  EXPECT_EQ(dib[14] | dib[15] << 8, 24);
+  EXPECT_EQ(U32(dib, 16), 0u);  // uncompressed
+  for (int y = 0; y < 100; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      const size_t at = 40 + size_t(99 - y) * 300 + size_t(x) * 3;
+      ASSERT_EQ(dib[at], At(x, y)) << x << "," << y;
+      ASSERT_EQ(dib[at + 1], dib[at]);
+      ASSERT_EQ(dib[at + 2], dib[at]);
+    }
+  }
+}
+
+TEST_F(BumpPicture, BrightRaysOverADarkGround) {
+  ASSERT_EQ(grey.size(), 10000u);
+  std::vector<uint8_t> sorted = grey;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_GE(sorted.back(), 225);
+  EXPECT_LE(sorted.back(), 245);
+  EXPECT_LE(sorted[sorted.size() / 4], 20);  // the ground
+  // The ground stays within 0 to 20 well away from every ray: the bottom
+  // corners lie below the outermost rays.
+  for (int y = 90; y < 100; ++y) {
+    EXPECT_LE(At(2, y), 20);
+    EXPECT_LE(At(97, y), 20);
+  }
+}
+
+TEST_F(BumpPicture, FiveRaysTenToFifteenPixelsWideCrossTheTopRows) {
+  for (int y = 2; y <= 8; ++y) {
+    const std::vector<int> runs = RunsInRow(y, 125);
+    ASSERT_EQ(runs.size(), 5u) << "row " << y;
+    for (int w : runs) {
+      EXPECT_GE(w, 10) << "row " << y;
+      EXPECT_LE(w, 15) << "row " << y;
+    }
+  }
+}
+
+TEST_F(BumpPicture, NineRaysFanOutFromTheMiddleOfTheBottomEdge) {
+  // Around a half circle centred on the bottom middle, nine rays.
+  const double kPi = 3.14159265358979323846;
+  int rays = 0;
+  bool inRay = false;
+  for (int step = 0; step <= 360; ++step) {
+    const double a = -kPi / 2 + kPi * step / 360.0;
+    const int x = int(std::lround(49.5 + 40.0 * std::sin(a)));
+    const int y = int(std::lround(99.0 - 40.0 * std::cos(a)));
+    const bool bright = x >= 0 && x < 100 && y >= 0 && y < 100 && At(x, y) >= 125;
+    if (bright && !inRay) ++rays;
+    inRay = bright;
+  }
+  EXPECT_EQ(rays, 9);
+  // The rays meet at the bottom middle: it is bright there.
+  EXPECT_GE(At(49, 98), 200);
+  EXPECT_GE(At(50, 98), 200);
+}
+
+}  // namespace

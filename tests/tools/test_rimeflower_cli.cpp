@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tools/common/image_io.h"
@@ -129,6 +131,110 @@ TEST_F(Cli, DemoWritesAPicture) {
   EXPECT_EQ(out.width, 320);
   EXPECT_EQ(out.height, 240);
   EXPECT_FALSE(fs::exists(dir_ / "config" / "rimeflower" / "registry"));
+}
+
+}  // namespace
+}  // namespace rf::tools
+
+namespace rf::tools {
+namespace {
+
+Image Kind(ImageMode mode, int depth, bool alpha) {
+  Image image;
+  image.width = 41;
+  image.height = 29;
+  image.mode = mode;
+  image.depth = depth;
+  image.hasAlpha = alpha;
+  image.pixels.resize(image.RowBytes() * size_t(image.height));
+  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = uint8_t(i * 13 + i / 5);
+  if (mode == ImageMode::CMYK) {
+    // No yellow and never full black, so that the colour conversion to RGB
+    // and back loses nothing.
+    const int channels = image.Channels();
+    for (size_t i = 0; i < size_t(image.width) * image.height; ++i) {
+      image.pixels[i * channels + 2] = 0;
+      image.pixels[i * channels + 3] = uint8_t(image.pixels[i * channels + 3] % 200);
+    }
+  }
+  return image;
+}
+
+// Until the effect renders, the filter copies its input: every kind of file
+// must come back with its mode, depth and transparency.
+TEST_F(Cli, EveryImageKindComesBackUnchanged) {
+  struct Case {
+    const char* name;
+    ImageMode mode;
+    int depth;
+    bool alpha;
+    bool exact;
+  };
+  const Case cases[] = {
+      {"rgb.png", ImageMode::RGB, 8, false, true},     {"rgba.png", ImageMode::RGB, 8, true, true},
+      {"rgb16.png", ImageMode::RGB, 16, false, true},  {"rgba16.png", ImageMode::RGB, 16, true, true},
+      {"rgb.tif", ImageMode::RGB, 8, false, true},     {"rgba16.tif", ImageMode::RGB, 16, true, true},
+      {"cmyk.tif", ImageMode::CMYK, 8, false, false},  {"cmyka.tif", ImageMode::CMYK, 8, true, false},
+      {"rgb.jpg", ImageMode::RGB, 8, false, true},
+  };
+  for (const Case& c : cases) {
+    const Image in = Kind(c.mode, c.depth, c.alpha);
+    std::string error;
+    ASSERT_TRUE(WriteImage(Path(c.name), in, FileFormat::Unknown, error)) << c.name << error;
+    Image source;
+    ASSERT_TRUE(ReadImage(Path(c.name), source, error));  // JPEG: compare with what was decoded
+    const std::string out = std::string("out-") + c.name;
+    const Outcome run = Run("apply " + Path(c.name) + " -o " + Path(out) + " --quiet");
+    ASSERT_EQ(run.exitCode, 0) << c.name << ": " << run.output;
+    Image back;
+    ASSERT_TRUE(ReadImage(Path(out), back, error)) << error;
+    EXPECT_EQ(back.mode, source.mode) << c.name;
+    EXPECT_EQ(back.depth, source.depth) << c.name;
+    EXPECT_EQ(back.hasAlpha, source.hasAlpha) << c.name;
+    ASSERT_EQ(back.pixels.size(), source.pixels.size()) << c.name;
+    if (std::string(c.name).find(".jpg") != std::string::npos) continue;  // lossy on the way out
+    int worst = 0;
+    for (size_t i = 0; i < back.pixels.size(); ++i) worst = std::max(worst, std::abs(back.pixels[i] - source.pixels[i]));
+    EXPECT_LE(worst, c.exact ? 0 : 2) << c.name;
+  }
+}
+
+TEST_F(Cli, RecordedActionsPlayBack) {
+  WriteTestImage("in.png", 30, 20);
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("a.png") + " --defaults --set RandomSeed=31 --set Scale=1.5 --record " +
+                Path("action.txt"))
+                .exitCode,
+            0);
+  std::ifstream action(Path("action.txt"));
+  std::string text((std::istreambuf_iterator<char>(action)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("RndS long 31"), std::string::npos) << text;
+  EXPECT_NE(text.find("Scle doub 1.5"), std::string::npos) << text;
+
+  // Change the last-used values, then play the action back: its values win.
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("b.png") + " --set RandomSeed=5").exitCode, 0);
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("c.png") + " --play " + Path("action.txt") + " --record " +
+                Path("again.txt"))
+                .exitCode,
+            0);
+  std::ifstream again(Path("again.txt"));
+  std::string replayed((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(replayed, text);
+
+  std::ofstream(Path("bad.txt")) << "RndS long seven\n";
+  const Outcome bad = Run("apply " + Path("in.png") + " -o " + Path("d.png") + " --play " + Path("bad.txt"));
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.output.find("line 1"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("d.png")));
+}
+
+TEST_F(Cli, RepeatUsesTheLastUsedValues) {
+  WriteTestImage("in.png", 30, 20);
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("a.png") + " --set RandomSeed=77").exitCode, 0);
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("b.png") + " --repeat --record " + Path("r.txt")).exitCode,
+            0);
+  std::ifstream action(Path("r.txt"));
+  std::string text((std::istreambuf_iterator<char>(action)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("RndS long 77"), std::string::npos);
 }
 
 }  // namespace

@@ -177,7 +177,9 @@ TEST_F(FilterRun, CmykComesBackThroughTheColourSpaceSuite) {
       if (planes == 5) alphaKept += doc.pixels[i + 4] == before[i + 4];
     }
     EXPECT_GT(close, size_t(200 * 100) / 2) << planes;
-    if (planes == 5) EXPECT_GT(alphaKept, size_t(200 * 100) / 2);
+    if (planes == 5) {
+      EXPECT_GT(alphaKept, size_t(200 * 100) / 2);
+    }
   }
 }
 

@@ -88,7 +88,7 @@ TEST_F(ModuleSelectors, BothEntryNamesAreExported) {
 
 TEST_F(ModuleSelectors, ParametersCreatesBothHandlesAndResets) {
   EXPECT_EQ(Call(kSelectorParameters), 0);
-  ASSERT_NE(record_.parameters, nullptr);
+  ASSERT_NE(Handle(record_.parameters), nullptr);  // a copy: the field is packed
   ASSERT_NE(slot_, 0);
   EXPECT_EQ(SizeH(record_.parameters), 256);
   EXPECT_EQ(SizeH(reinterpret_cast<Handle>(slot_)), 20);
@@ -101,7 +101,7 @@ TEST_F(ModuleSelectors, ParametersCreatesBothHandlesAndResets) {
 TEST_F(ModuleSelectors, HandleCreationFailureIsOutOfMemory) {
   g_failNew = true;
   EXPECT_EQ(Call(kSelectorParameters), -108);
-  EXPECT_EQ(record_.parameters, nullptr);
+  EXPECT_EQ(Handle(record_.parameters), nullptr);
   EXPECT_EQ(g_locks, 0);
 }
 
@@ -138,7 +138,7 @@ TEST_F(ModuleSelectors, UnknownSelectorsDoNothing) {
 TEST_F(ModuleSelectors, PrepareCreatesMissingHandlesAndLimitsBufferMemory) {
   record_.bufferSpace = 12345;
   EXPECT_EQ(Call(kSelectorPrepare), 0);
-  ASSERT_NE(record_.parameters, nullptr);
+  ASSERT_NE(Handle(record_.parameters), nullptr);  // a copy: the field is packed
   EXPECT_EQ(Params().windowPlacement.left, 100);
   EXPECT_EQ(record_.bufferSpace, 0);
   EXPECT_EQ(record_.maxSpace, 2 * 3 * 256 * 256);  // both sides limited to 256

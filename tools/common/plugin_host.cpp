@@ -1,6 +1,10 @@
 #include "tools/common/plugin_host.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -142,6 +146,7 @@ Boolean TestAbort() {
 void Progress(int32_t done, int32_t total) {
   g_current->report->lastProgressDone = done;
   g_current->report->lastProgressTotal = total;
+  if (g_current->options->onProgress) g_current->options->onProgress(done, total);
 }
 
 OSErr AdvanceState() { return g_current->AdvanceState(); }
@@ -351,15 +356,15 @@ SPErr CsConvert8(int16_t from, int16_t to, Color8* colors, int16_t count) {
         continue;
       }
       const int range = 255 - k;
-      c[0] = uint8_t((range - r) * 255 / range);
-      c[1] = uint8_t((range - g) * 255 / range);
-      c[2] = uint8_t((range - b) * 255 / range);
+      c[0] = uint8_t(((range - r) * 255 + range / 2) / range);
+      c[1] = uint8_t(((range - g) * 255 + range / 2) / range);
+      c[2] = uint8_t(((range - b) * 255 + range / 2) / range);
       c[3] = uint8_t(k);
     } else if (from == kColorSpaceCMYK && to == kColorSpaceRGB) {
       const int k = c[3];
-      const int r = (255 - c[0]) * (255 - k) / 255;
-      const int g = (255 - c[1]) * (255 - k) / 255;
-      const int b = (255 - c[2]) * (255 - k) / 255;
+      const int r = ((255 - c[0]) * (255 - k) + 127) / 255;
+      const int g = ((255 - c[1]) * (255 - k) + 127) / 255;
+      const int b = ((255 - c[2]) * (255 - k) + 127) / 255;
       c[0] = 0;
       c[1] = uint8_t(r);
       c[2] = uint8_t(g);
@@ -743,12 +748,11 @@ bool DocumentFromImage(const Image& image, HostDocument& doc, std::string& error
   doc = HostDocument{};
   doc.width = image.width;
   doc.height = image.height;
-  doc.depth = image.depth;
+  doc.depth = 8;
   doc.hasTransparency = image.hasAlpha;
   const int colour = image.mode == ImageMode::CMYK ? 4 : 3;
   doc.planes = int16_t(colour + (image.hasAlpha ? 1 : 0));
-  if (image.mode == ImageMode::CMYK) doc.mode = image.depth == 16 ? kModeCMYK64 : kModeCMYKColor;
-  else doc.mode = image.depth == 16 ? kModeRGB48 : kModeRGBColor;
+  doc.mode = image.mode == ImageMode::CMYK ? kModeCMYKColor : kModeRGBColor;
   try {
     doc.pixels.resize(doc.RowBytes() * size_t(doc.height));
   } catch (const std::bad_alloc&) {
@@ -767,8 +771,7 @@ bool DocumentFromImage(const Image& image, HostDocument& doc, std::string& error
       } else {
         uint16_t v;
         std::memcpy(&v, &image.pixels[(i * inChannels + from) * 2], 2);
-        v = uint16_t((uint32_t(v) * 32768u + 32767u) / 65535u);
-        std::memcpy(&doc.pixels[(i * doc.planes + c) * 2], &v, 2);
+        doc.pixels[i * doc.planes + c] = uint8_t((uint32_t(v) * 255u + 32767u) / 65535u);
       }
     }
   }
@@ -779,22 +782,104 @@ void ImageFromDocument(const HostDocument& doc, const Image& original, Image& ou
   out = Image{};
   out.width = doc.width;
   out.height = doc.height;
-  out.depth = doc.depth;
+  out.depth = original.depth;
   out.hasAlpha = doc.hasTransparency;
   out.format = original.format;
   out.mode = (doc.mode == kModeCMYKColor || doc.mode == kModeCMYK64) ? ImageMode::CMYK : ImageMode::RGB;
   out.pixels.resize(out.RowBytes() * size_t(out.height));
-  if (doc.depth == 8) {
+  if (original.depth == 8 && original.mode == out.mode) {
     out.pixels = doc.pixels;
     return;
   }
-  const size_t samples = size_t(doc.width) * doc.height * doc.planes;
-  for (size_t i = 0; i < samples; ++i) {
-    uint16_t v;
-    std::memcpy(&v, &doc.pixels[i * 2], 2);
-    v = uint16_t((std::min<uint32_t>(v, 32768u) * 65535u + 16384u) / 32768u);
-    std::memcpy(&out.pixels[i * 2], &v, 2);
+  const int inChannels = original.Channels();
+  const size_t n = size_t(doc.width) * size_t(doc.height);
+  for (size_t i = 0; i < n; ++i) {
+    for (int c = 0; c < doc.planes; ++c) {
+      const uint8_t v = doc.pixels[i * doc.planes + c];
+      int from = c;
+      if (original.mode == ImageMode::Gray) from = c < 3 ? 0 : 1;
+      if (original.depth == 8) {
+        out.pixels[i * doc.planes + c] = v;
+        continue;
+      }
+      uint16_t was;
+      std::memcpy(&was, &original.pixels[(i * inChannels + from) * 2], 2);
+      const bool unchanged = uint8_t((uint32_t(was) * 255u + 32767u) / 65535u) == v;
+      const uint16_t result = unchanged ? was : uint16_t(v * 257u);
+      std::memcpy(&out.pixels[(i * doc.planes + c) * 2], &result, 2);
+    }
   }
+}
+
+bool WriteActionFile(const std::string& path, const HostDescriptor& descriptor, std::string& error) {
+  const std::string temp = path + ".partial";
+  FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) {
+    error = "cannot create '" + temp + "'";
+    return false;
+  }
+  std::fprintf(f, "# Rimeflower action: one parameter per line, KEY TYPE VALUE\n");
+  for (const DescriptorValue& v : descriptor.values) {
+    char key[5];
+    for (int i = 0; i < 4; ++i) key[i] = char((v.key >> (24 - 8 * i)) & 0xFF);
+    key[4] = 0;
+    const ScriptedParameter* p = FindParameterByKey(v.key);
+    if (v.type == kTypeFloat)
+      std::fprintf(f, "%s doub %.17g", key, v.real);
+    else
+      std::fprintf(f, "%s long %d", key, int(v.integer));
+    std::fprintf(f, "%s%s\n", p ? "\t# " : "", p ? p->name : "");
+  }
+  const bool ok = std::fflush(f) == 0 && !std::ferror(f);
+  std::fclose(f);
+  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    error = "cannot write '" + path + "'";
+    return false;
+  }
+  return true;
+}
+
+bool ReadActionFile(const std::string& path, HostDescriptor& descriptor, std::string& error) {
+  descriptor = HostDescriptor{};
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = "cannot open the action '" + path + "'";
+    return false;
+  }
+  char line[512];
+  int number = 0;
+  bool ok = true;
+  while (ok && std::fgets(line, sizeof(line), f)) {
+    ++number;
+    std::string text = line;
+    const size_t hash = text.find('#');
+    if (hash != std::string::npos) text.resize(hash);
+    if (text.find_first_not_of(" \t\r\n") == std::string::npos) continue;
+    char key[5] = {}, type[8] = {}, value[128] = {};
+    // Keys are exactly four characters, blanks included.
+    if (text.size() < 6 || std::sscanf(text.c_str() + 4, " %7s %127s", type, value) != 2) {
+      ok = false;
+    } else {
+      std::memcpy(key, text.data(), 4);
+      const uint32_t code = FourCC(key);
+      char* end = nullptr;
+      if (std::strcmp(type, "long") == 0) {
+        const long long v = std::strtoll(value, &end, 10);
+        ok = *end == 0 && v >= INT32_MIN && v <= UINT32_MAX;
+        if (ok) descriptor.PutInteger(code, int32_t(uint32_t(v)));
+      } else if (std::strcmp(type, "doub") == 0) {
+        const double v = std::strtod(value, &end);
+        ok = *end == 0 && std::isfinite(v);
+        if (ok) descriptor.PutFloat(code, v);
+      } else {
+        ok = false;
+      }
+    }
+    if (!ok) error = "'" + path + "' line " + std::to_string(number) + ": expected KEY long|doub VALUE";
+  }
+  std::fclose(f);
+  return ok;
 }
 
 std::string DescribeResult(int16_t result) {

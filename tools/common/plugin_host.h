@@ -54,6 +54,8 @@ struct RunOptions {
   bool bigDocument = true;
   // Offer the suites through the basic suite (a minimal host offers none).
   bool offerSuites = true;
+  // Called with every progress report of the module (may be null).
+  void (*onProgress)(int32_t done, int32_t total) = nullptr;
 };
 
 struct RunReport {
@@ -108,10 +110,17 @@ class PluginHost {
   std::string modulePath_;
 };
 
-// Converts between image files and host documents.
+// Converts between image files and host documents. The module declares
+// 8-bit modes only, so 16-bit files are handed over at 8 bits; on the way
+// back every sample the filter left as it was keeps its full 16-bit value.
 struct Image;
 bool DocumentFromImage(const Image& image, HostDocument& doc, std::string& error);
 void ImageFromDocument(const HostDocument& doc, const Image& original, Image& out);
+
+// Actions: the descriptor a run recorded, as a readable text file of one
+// "KEY TYPE VALUE" line per value ('long' or 'doub'), and back.
+bool WriteActionFile(const std::string& path, const HostDescriptor& descriptor, std::string& error);
+bool ReadActionFile(const std::string& path, HostDescriptor& descriptor, std::string& error);
 
 // Result codes as words for messages.
 std::string DescribeResult(int16_t result);

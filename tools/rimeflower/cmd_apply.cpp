@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -30,6 +33,9 @@ const char* const kApplyHelp =
     "  --defaults             start from the default values, not the last used\n"
     "  --selection MASK       a grey image of the same size; non-zero pixels are selected\n"
     "  --repeat               run as \"repeat last filter\" (no parameters step)\n"
+    "  --record ACTION        write the values the filter recorded to a text file\n"
+    "  --play ACTION          play a recorded action back (--set values still apply)\n"
+    "  --quiet                no progress bar\n"
     "  --plugin-dir DIR       the folder holding Rimeflower64.8bf\n"
     "  --forget               do not store the values used as the last used\n";
 
@@ -41,12 +47,21 @@ const char* const kDemoHelp =
     "are neither read nor changed.\n";
 
 struct ApplySettings {
-  std::string input, output, preset, selection, pluginDir;
+  std::string input, output, preset, selection, pluginDir, record, play;
   std::vector<Assignment> assignments;
   bool defaults = false;
   bool repeat = false;
   bool forget = false;
+  bool quiet = false;
 };
+
+void ProgressBar(int32_t done, int32_t total) {
+  if (total <= 0) return;
+  const int percent = int(std::min<int64_t>(100, std::max<int64_t>(0, int64_t(done) * 100 / total)));
+  const int filled = percent / 4;
+  std::fprintf(stderr, "\r[%.*s%*s] %3d%%", filled, "=========================", 25 - filled, "", percent);
+  std::fflush(stderr);
+}
 
 std::string ModuleIn(const std::string& folder) {
   std::string path = folder;
@@ -65,6 +80,10 @@ bool BuildScript(const ApplySettings& s, HostDescriptor& script, bool& haveScrip
   ParameterRecord record;
   ResetToDefaults(record, true);
   std::vector<const ScriptedParameter*> keys;
+  if (!s.play.empty()) {
+    if (!ReadActionFile(s.play, script, error)) return false;
+    haveScript = true;
+  }
   if (!s.preset.empty()) {
     if (!LoadPresetArgument(s.pluginDir, s.preset, record, error)) return false;
     for (const ScriptedParameter& p : kScriptedParameters) keys.push_back(&p);
@@ -76,22 +95,30 @@ bool BuildScript(const ApplySettings& s, HostDescriptor& script, bool& haveScrip
     keys.push_back(a.parameter);
   }
   if (keys.empty()) return true;
-  script = DescriptorFromRecord(record, keys);
+  const HostDescriptor more = DescriptorFromRecord(record, keys);
+  script.values.insert(script.values.end(), more.values.begin(), more.values.end());
   haveScript = true;
   return true;
 }
 
-int RunOnDocument(const std::string& command, PluginHost& host, HostDocument& doc, const ApplySettings& s) {
+int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
   HostDescriptor script;
   bool haveScript = false;
   std::string error;
-  if (!BuildScript(s, script, haveScript, error)) return UsageError(command, error);
+  if (!BuildScript(s, script, haveScript, error)) return Fail(error);
   RunOptions options;
   options.skipParameters = s.repeat;
   options.script = haveScript ? &script : nullptr;
   options.playInfo = host::kPlugInDialogDontDisplay;
+  const bool bar = !s.quiet && isatty(2);
+  if (bar) options.onProgress = ProgressBar;
   const RunReport report = host.Run(doc, options);
+  if (bar) std::fputs("\r\033[K", stderr);
   if (report.result != 0) return Fail("the filter failed: " + DescribeResult(report.result) + "; nothing was written");
+  if (!s.record.empty()) {
+    if (!report.descriptorWritten) return Fail("the filter recorded no values; the action was not written");
+    if (!WriteActionFile(s.record, report.descriptor, error)) return Fail(error);
+  }
   return 0;
 }
 
@@ -113,6 +140,10 @@ int CmdApply(const Args& args) {
       s.selection = value;
     } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
       s.pluginDir = value;
+    } else if (TakeOptionValue(args, i, "--record", value)) {
+      s.record = value;
+    } else if (TakeOptionValue(args, i, "--play", value)) {
+      s.play = value;
     } else if (TakeOptionValue(args, i, "--set", value)) {
       Assignment assignment;
       std::string error;
@@ -124,6 +155,8 @@ int CmdApply(const Args& args) {
       s.repeat = true;
     } else if (a == "--forget") {
       s.forget = true;
+    } else if (a == "--quiet" || a == "-q") {
+      s.quiet = true;
     } else if (a == "--path") {
       return UsageError("apply", "--path is not supported by this version of the host");
     } else if (!a.empty() && a[0] == '-') {
@@ -136,6 +169,7 @@ int CmdApply(const Args& args) {
   }
   if (s.input.empty()) return UsageError("apply", "no input image given");
   if (s.output.empty()) return UsageError("apply", "no output file given (-o OUT)");
+  if (!s.play.empty() && !s.preset.empty()) return UsageError("apply", "--play and --preset cannot be combined");
   if (s.pluginDir.empty()) s.pluginDir = DefaultPluginFolder();
 
   std::string error;
@@ -161,13 +195,16 @@ int CmdApply(const Args& args) {
   if (s.forget) host.UseRegistryFile("");
   if (!host.Load(ModuleIn(s.pluginDir), error)) return Fail(error);
   const auto start = std::chrono::steady_clock::now();
-  const int status = RunOnDocument("apply", host, doc, s);
+  const int status = RunOnDocument(host, doc, s);
   if (status != 0) return status;
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   Image result;
   ImageFromDocument(doc, image, result);
-  if (!WriteImage(s.output, result, FileFormat::Unknown, error)) return Fail(error);
+  // An output name without a known extension keeps the input's format.
+  FileFormat format = FormatFromExtension(s.output);
+  if (format == FileFormat::Unknown) format = image.format;
+  if (!WriteImage(s.output, result, format, error)) return Fail(error);
   std::fprintf(stderr, "rimeflower: wrote %s (%d x %d) in %.2f s\n", s.output.c_str(), result.width, result.height,
                seconds);
   return 0;
@@ -202,7 +239,7 @@ int CmdDemo(const Args& args) {
   ApplySettings s;
   s.defaults = true;
   s.pluginDir = pluginDir;
-  const int status = RunOnDocument("demo", host, doc, s);
+  const int status = RunOnDocument(host, doc, s);
   if (status != 0) return status;
   Image result;
   ImageFromDocument(doc, sample, result);

@@ -151,16 +151,30 @@ void Progress(int32_t done, int32_t total) {
 
 OSErr AdvanceState() { return g_current->AdvanceState(); }
 
-// No document paths in this host yet: the module must cope with none.
-OSErr GetProperty(OSType signature, OSType key, int32_t, intptr_t* simple, Handle* complex) {
+// The document's paths, as an editor answers the property suite.
+OSErr GetProperty(OSType signature, OSType key, int32_t index, intptr_t* simple, Handle* complex) {
   if (complex) *complex = nullptr;
-  if (signature != FourCC("8BIM")) return kErrPropertyUndefined;
+  if (signature != FourCC("8BIM") || !g_current->doc) return kErrPropertyUndefined;
+  const HostDocument& doc = *g_current->doc;
   if (key == FourCC("nupa")) {
-    if (simple) *simple = 0;
+    if (simple) *simple = intptr_t(doc.paths.size());
     return kNoErr;
   }
-  if (key == FourCC("wkpa") || key == FourCC("clpa") || key == FourCC("tgpa")) {
+  if (key == FourCC("wkpa")) {
+    if (simple) *simple = doc.workPathIndex;
+    return kNoErr;
+  }
+  if (key == FourCC("clpa") || key == FourCC("tgpa")) {
     if (simple) *simple = -1;
+    return kNoErr;
+  }
+  if (key == FourCC("path")) {
+    if (index < 0 || size_t(index) >= doc.paths.size() || !complex) return kParamErr;
+    const std::vector<uint8_t>& bytes = doc.paths[size_t(index)];
+    Handle h = g_current->NewHandle(int32_t(bytes.size()));
+    if (!h) return kMemFullErr;
+    if (!bytes.empty()) std::memcpy(*h, bytes.data(), bytes.size());
+    *complex = h;
     return kNoErr;
   }
   return kErrPropertyUndefined;
@@ -425,7 +439,7 @@ SPErr Undefined() { return kSPNoError; }
 PluginHost::Impl::Impl() {
   handleProcs = HandleProcs{1, 8, HNew, HDispose, HGetSize, HSetSize, HLock, HUnlock, HRecoverSpace, HDispose};
   propertyProcs.propertyProcsVersion = 1;
-  propertyProcs.numPropertyProcs = 1;
+  propertyProcs.numPropertyProcs = 2;
   propertyProcs.getPropertyProc = GetProperty;
   readProcs.readDescriptorProcsVersion = 0;
   readProcs.numReadDescriptorProcs = 18;
@@ -630,7 +644,7 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
   fr.autoMask = 1;
   fr.hostSig = FourCC("RmFH");
   fr.imageMode = doc.mode;
-  fr.imageHRes = fr.imageVRes = 72 << 16;
+  fr.imageHRes = fr.imageVRes = Fixed(std::clamp(doc.resolution, 1.0, 30000.0) * 65536.0);
   fr.wholeSize = fr.imageSize;
   fr.platformData = &h.platformData;
   fr.handleProcs = &h.handleProcs;

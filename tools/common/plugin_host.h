@@ -38,6 +38,12 @@ struct HostDocument {
   // whole image is selected.
   std::vector<uint8_t> selection;
 
+  // Vector paths, each in the published path-resource layout (26-byte
+  // big-endian records), and which of them is the work path (-1: none).
+  std::vector<std::vector<uint8_t>> paths;
+  int32_t workPathIndex = -1;
+  double resolution = 72.0;  // pixels per inch
+
   size_t BytesPerSample() const { return depth == 16 ? 2 : 1; }
   size_t RowBytes() const { return size_t(width) * size_t(planes) * BytesPerSample(); }
 };

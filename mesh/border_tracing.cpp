@@ -56,7 +56,7 @@ void AddPoint(CBorderLine& line, const PointRef& point, bool append) {
 
 // A rough upper bound of the heap the lines and points of one crack corner
 // take (point, index node, list nodes, share of a line object).
-constexpr uint64_t kBytesPerCrackCorner = 200;
+constexpr uint64_t kBytesPerCrackCorner = 300;
 
 }  // namespace
 
@@ -98,19 +98,24 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
   TCRaster<uint8_t> codes;
   if (!codes.Create(height + 1, width + 1)) throw MeshError(kBordersError);
 
+  // One row-major sweep; the left-hand pixels A and B are the previous
+  // column's C and D.
   uint64_t crackCorners = 0;
   for (int32_t r = 0; r <= height; ++r) {
+    const uint8_t* above = r > 0 ? source.rows[r - 1] : nullptr;
+    const uint8_t* below = r < height ? source.rows[r] : nullptr;
+    uint8_t* row = codes.rows[r];
     uint8_t a = kOutsideLabel;
     uint8_t b = kOutsideLabel;
-    uint8_t* row = codes.rows[r];
     for (int32_t c = 0; c <= width; ++c) {
-      const uint8_t below = source.Get(r, c);
-      const uint8_t above = source.Get(r - 1, c);
-      const uint8_t code = CornerCode(a, b, below, above);
+      const bool inside = c < width;
+      const uint8_t pixelC = below && inside ? below[c] : kOutsideLabel;
+      const uint8_t pixelD = above && inside ? above[c] : kOutsideLabel;
+      const uint8_t code = CornerCode(a, b, pixelC, pixelD);
       row[c] = code;
       crackCorners += code != 0;
-      a = below;
-      b = above;
+      a = pixelC;
+      b = pixelD;
     }
   }
   // A mask of noise makes a line object for nearly every crack; refuse it
@@ -119,8 +124,9 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
   if (physical != 0 && crackCorners > physical / 4 / kBytesPerCrackCorner) throw MeshError(kTooManyBordersError);
 
   for (int32_t r = 0; r <= height; ++r) {
+    const uint8_t* row = codes.rows[r];
     for (int32_t c = 0; c <= width; ++c) {
-      const uint8_t code = codes.rows[r][c];
+      const uint8_t code = row[c];
       if ((code & 0xEF) == 0) continue;
       auto line = std::make_unique<CBorderLine>();
       bool kept = TraceBorder(true, kOutsideLabel, r, c, source, codes, *line);

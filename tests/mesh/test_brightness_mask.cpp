@@ -28,11 +28,14 @@ std::vector<uint8_t> SortedMedian(const std::vector<uint8_t>& src, int w, int h)
 
 TEST(MedianFilter11, MatchesASortedWindowEverywhere) {
   std::mt19937 random(2024);
-  // Sizes below, at and above the window, so that every clipping case and
-  // even and odd counts occur; value ranges from full to a few levels, so
-  // that ties and the even-count mean across histogram bins both happen.
+  // Sizes below, at and above the window and the filter's strips, so that
+  // every clipping case and even and odd counts occur; value ranges from
+  // full to a few levels, so that ties and the even-count mean across
+  // histogram bins both happen.
   const std::pair<int, int> sizes[] = {{1, 1}, {1, 17}, {17, 1}, {2, 2}, {10, 10}, {11, 11},
-                                       {12, 13}, {23, 7}, {40, 31}, {64, 64}};
+                                       {12, 13}, {23, 7}, {40, 31}, {64, 64},
+                                       // across the strips the filter works in
+                                       {300, 12}, {530, 9}, {267, 3}};
   for (auto [w, h] : sizes) {
     for (int range : {256, 17, 3}) {
       std::vector<uint8_t> src(size_t(w * h));

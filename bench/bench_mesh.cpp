@@ -1,0 +1,152 @@
+// Contour meshing speed: the brightness median and the whole contour build,
+// in milliseconds per megapixel ("ms/MP").
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "bench/support.h"
+#include "mesh/brightness_mask.h"
+#include "mesh/mesh_builder.h"
+
+namespace {
+
+constexpr int32_t kPhotoWidth = 4000;
+constexpr int32_t kPhotoHeight = 3000;
+
+// Something like a photograph: smooth light falling across the frame, a few
+// soft and a few hard-edged objects, fine texture and sensor noise.
+const std::vector<uint8_t>& Photograph() {
+  static const std::vector<uint8_t> rgba = [] {
+    std::vector<uint8_t> px(size_t(kPhotoWidth) * kPhotoHeight * 4);
+    std::mt19937 random(42);
+    std::normal_distribution<float> noise(0.0f, 6.0f);
+    struct Blob {
+      float x, y, r, level;
+    };
+    std::vector<Blob> blobs;
+    for (int i = 0; i < 40; ++i) {
+      blobs.push_back({float(random() % kPhotoWidth), float(random() % kPhotoHeight), float(80 + random() % 500),
+                       float(int(random() % 200) - 100)});
+    }
+    for (int32_t y = 0; y < kPhotoHeight; ++y) {
+      for (int32_t x = 0; x < kPhotoWidth; ++x) {
+        float v = 60.0f + 120.0f * float(x) / kPhotoWidth + 40.0f * std::sin(float(y) * 0.002f);
+        for (const Blob& b : blobs) {
+          const float dx = float(x) - b.x, dy = float(y) - b.y;
+          const float d2 = dx * dx + dy * dy;
+          if (d2 < b.r * b.r) v += b.level * (b.level > 50 ? 1.0f : 1.0f - d2 / (b.r * b.r));
+        }
+        v += 10.0f * std::sin(float(x) * 0.3f) * std::sin(float(y) * 0.27f) + noise(random);
+        uint8_t* p = &px[(size_t(y) * kPhotoWidth + size_t(x)) * 4];
+        const float g = std::fmin(255.0f, std::fmax(0.0f, v));
+        p[0] = uint8_t(std::fmin(255.0f, g * 1.1f));
+        p[1] = uint8_t(g);
+        p[2] = uint8_t(g * 0.8f);
+        p[3] = 255;
+      }
+    }
+    return px;
+  }();
+  return rgba;
+}
+
+void ReportPerMegapixel(benchmark::State& state, double pixels) {
+  state.counters["ms/MP"] =
+      benchmark::Counter(pixels / 1e9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["peakRSS_MB"] = double(rf::bench::PeakResidentBytes()) / 1e6;
+}
+
+void BM_Median11(benchmark::State& state) {
+  const std::vector<uint8_t>& rgba = Photograph();
+  const size_t pixels = size_t(kPhotoWidth) * kPhotoHeight;
+  std::vector<uint8_t> brightness(pixels), median(pixels);
+  rf::mesh::ComputeBrightness(rgba.data(), pixels, brightness.data());
+  for (auto _ : state) {
+    rf::mesh::MedianFilter11(brightness.data(), kPhotoWidth, kPhotoHeight, median.data());
+    benchmark::DoNotOptimize(median.data());
+  }
+  ReportPerMegapixel(state, double(pixels));
+}
+BENCHMARK(BM_Median11)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_BrightnessMask(benchmark::State& state) {
+  const std::vector<uint8_t>& rgba = Photograph();
+  const size_t pixels = size_t(kPhotoWidth) * kPhotoHeight;
+  std::vector<uint8_t> mask(pixels);
+  for (auto _ : state) {
+    rf::mesh::BuildBrightnessMask(rgba.data(), kPhotoWidth, kPhotoHeight, mask.data());
+    benchmark::DoNotOptimize(mask.data());
+  }
+  ReportPerMegapixel(state, double(pixels));
+}
+BENCHMARK(BM_BrightnessMask)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void RunContours(benchmark::State& state, const std::vector<uint8_t>& mask, int32_t width, int32_t height) {
+  int32_t vertexCount = 0;
+  int32_t segmentCount = 0;
+  for (auto _ : state) {
+    rf::mesh::CMeshBuilder builder;
+    rf::mesh::ContourVertex* vertices = nullptr;
+    rf::mesh::ContourSegment* segments = nullptr;
+    if (!builder.BuildContourLines(width, height, width, mask.data(), 1.0f, 30, vertexCount, segmentCount, vertices,
+                                   segments)) {
+      state.SkipWithError("BuildContourLines failed");
+      return;
+    }
+    rf::mesh::ReleaseContourArrays(vertices, segments);
+  }
+  state.counters["vertices"] = double(vertexCount);
+  ReportPerMegapixel(state, double(width) * double(height));
+}
+
+// The mask the plug-in traces for a photograph without a selection.
+void BM_ContoursOfPhotograph(benchmark::State& state) {
+  const std::vector<uint8_t>& rgba = Photograph();
+  std::vector<uint8_t> mask(size_t(kPhotoWidth) * kPhotoHeight);
+  rf::mesh::BuildBrightnessMask(rgba.data(), kPhotoWidth, kPhotoHeight, mask.data());
+  RunContours(state, mask, kPhotoWidth, kPhotoHeight);
+}
+BENCHMARK(BM_ContoursOfPhotograph)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Median plus contours: what the mask emitter costs end to end.
+void BM_PhotographEndToEnd(benchmark::State& state) {
+  const std::vector<uint8_t>& rgba = Photograph();
+  std::vector<uint8_t> mask(size_t(kPhotoWidth) * kPhotoHeight);
+  for (auto _ : state) {
+    rf::mesh::BuildBrightnessMask(rgba.data(), kPhotoWidth, kPhotoHeight, mask.data());
+    rf::mesh::CMeshBuilder builder;
+    int32_t vertexCount = 0, segmentCount = 0;
+    rf::mesh::ContourVertex* vertices = nullptr;
+    rf::mesh::ContourSegment* segments = nullptr;
+    builder.BuildContourLines(kPhotoWidth, kPhotoHeight, kPhotoWidth, mask.data(), 1.0f, 30, vertexCount,
+                              segmentCount, vertices, segments);
+    rf::mesh::ReleaseContourArrays(vertices, segments);
+  }
+  ReportPerMegapixel(state, double(kPhotoWidth) * kPhotoHeight);
+}
+BENCHMARK(BM_PhotographEndToEnd)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Many small regions of four labels: a selection made of specks, or a
+// detailed texture. Most of the time goes to lines rather than pixels.
+void BM_ContoursOfSmallRegions(benchmark::State& state) {
+  const int32_t size = 2000;
+  std::vector<uint8_t> mask(size_t(size) * size, 0);
+  std::mt19937 random(7);
+  for (int i = 0; i < 60000; ++i) {
+    const int32_t cx = int32_t(random() % size), cy = int32_t(random() % size);
+    const int32_t r = 2 + int32_t(random() % 5);
+    const uint8_t label = uint8_t(84 * (1 + random() % 3));
+    for (int32_t y = std::max(0, cy - r); y < std::min(size, cy + r); ++y)
+      for (int32_t x = std::max(0, cx - r); x < std::min(size, cx + r); ++x)
+        if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r) mask[size_t(y) * size + size_t(x)] = label;
+  }
+  RunContours(state, mask, size, size);
+}
+BENCHMARK(BM_ContoursOfSmallRegions)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,457 @@
+// The built-in per-pixel function: light model, texture maps, reflection
+// and glass.
+#include "engine3d/internal.h"
+
+#include <algorithm>
+
+namespace rf::engine3d {
+
+namespace {
+
+// The bump strength is tuned for 8-bit channel sums; 16-bit sums are
+// 32768 / 255 times larger.
+constexpr float kDeepBumpScale = 0.0077819824f;
+
+enum MapSlot { kColourSlot = 0, kOpacitySlot = 1, kBumpSlot = 2, kReflectionSlot = 3 };
+
+struct Rgba {
+  float r = 0, g = 0, b = 0, a = 0;
+};
+
+float Clamp01(float value) {
+  if (!(value > 0)) return 0;
+  return value > 1 ? 1 : value;
+}
+
+bool Usable(const __Texture* t) {
+  return t && t->present && t->pixels && t->width > 0 && t->height > 0;
+}
+
+// ---- Texels ------------------------------------------------------------------
+
+// One texel in 0..1, and the sum of its blue, green and red in the
+// engine's channel units (for the bump map).
+Rgba Texel(const __Texture& t, int column, int row) {
+  const size_t at = (size_t(row) * size_t(t.width) + size_t(column)) * 4;
+  float raw[4];
+  for (int i = 0; i < 4; ++i) {
+    if (t.isDeep) {
+      uint16_t word;
+      std::memcpy(&word, t.pixels + 2 * (at + i), sizeof word);
+      raw[i] = word;
+    } else {
+      raw[i] = t.pixels[at + i];
+    }
+  }
+  const float scale = t.isDeep ? 1.0f / 32768 : 1.0f / 255;
+  return {raw[2] * scale, raw[1] * scale, raw[0] * scale, raw[3] * scale};
+}
+
+float ChannelSum(const __Texture& t, int column, int row) {
+  const Rgba texel = Texel(t, column, row);
+  return (texel.r + texel.g + texel.b) * float(MaxChannelValue);
+}
+
+double Wrap(double s, int size) {
+  if (!std::isfinite(s)) return 0;
+  s = std::fmod(s, double(size));  // keeps the sign of s, like a remainder
+  if (s < 0) s += size;
+  if (s >= size) s = size - 1;
+  return s;
+}
+
+struct TexelPoint {
+  double s, t;
+};
+
+TexelPoint TexelPosition(const map3ds& map, const __Texture& t, float u, float v) {
+  const double s = (double(u) * map.uScale + map.uOffset) * (t.width - 1);
+  const double r = (double(v) * map.vScale + map.vOffset) * (t.height - 1);
+  return {Wrap(s, t.width), Wrap(r, t.height)};
+}
+
+int Truncated(double s, int size) { return std::clamp(int(s), 0, size - 1); }
+
+// Nearest texel at _Quality 0; bilinear otherwise, the neighbours tiling
+// (colour, opacity) or held at the last column and row (reflection).
+Rgba SampleAt(const __Texture& t, TexelPoint p, bool tile) {
+  const int i = Truncated(p.s, t.width), j = Truncated(p.t, t.height);
+  if (_Quality != 1) return Texel(t, i, j);
+  int i1 = i + 1, j1 = j + 1;
+  if (tile) {
+    if (i1 >= t.width) i1 = 0;
+    if (j1 >= t.height) j1 = 0;
+  } else {
+    i1 = std::min(i1, t.width - 1);
+    j1 = std::min(j1, t.height - 1);
+  }
+  const float dx = float(p.s - i), dy = float(p.t - j);
+  const Rgba a = Texel(t, i, j), b = Texel(t, i1, j), c = Texel(t, i, j1), d = Texel(t, i1, j1);
+  auto mix = [&](float Rgba::*channel) {
+    const float top = a.*channel * (1 - dx) + b.*channel * dx;
+    const float bottom = c.*channel * (1 - dx) + d.*channel * dx;
+    return top * (1 - dy) + bottom * dy;
+  };
+  return {mix(&Rgba::r), mix(&Rgba::g), mix(&Rgba::b), mix(&Rgba::a)};
+}
+
+// The footprint between this pixel's texel position and the previous
+// pixel's, when it is wider than two texels: grid counts, or 0 when the
+// ordinary sampling applies.
+struct Footprint {
+  int ns = 0, nt = 0;
+  TexelPoint from{}, to{};
+};
+
+Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
+                      const __PrevInfo* previous) {
+  Footprint f;
+  if (_Quality != 1 || !previous || !previous->valid) return f;
+  const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
+  const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
+  if (ds + dt <= 2) return f;
+  f.ns = int(std::min(ds + 1, 10.0));
+  f.nt = int(std::min(dt + 1, 10.0));
+  f.from = before;
+  f.to = here;
+  return f;
+}
+
+template <class Visit>
+void ForEachFootprintTexel(const Footprint& f, const __Texture& t, Visit&& visit) {
+  const double stepS = (f.to.s - f.from.s) / f.ns, stepT = (f.to.t - f.from.t) / f.nt;
+  for (int b = 0; b < f.nt; ++b)
+    for (int a = 0; a < f.ns; ++a)
+      visit(Truncated(f.from.s + a * stepS, t.width), Truncated(f.from.t + b * stepT, t.height));
+}
+
+Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
+               const __PrevInfo* previous) {
+  const TexelPoint here = TexelPosition(map, t, u, v);
+  const Footprint f = FootprintOf(map, t, here, previous);
+  if (f.ns == 0) return SampleAt(t, here, true);
+  Rgba sum;
+  ForEachFootprintTexel(f, t, [&](int i, int j) {
+    const Rgba texel = Texel(t, i, j);
+    sum.r += texel.r;
+    sum.g += texel.g;
+    sum.b += texel.b;
+    sum.a += texel.a;
+  });
+  const float n = float(f.ns * f.nt);
+  return {sum.r / n, sum.g / n, sum.b / n, sum.a / n};
+}
+
+// Height differences towards the right and the lower neighbour.
+void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
+                const __PrevInfo* previous, float& alongX, float& alongY) {
+  const TexelPoint here = TexelPosition(map, t, u, v);
+  const Footprint f = FootprintOf(map, t, here, previous);
+  if (f.ns == 0) {
+    const int i = Truncated(here.s, t.width), j = Truncated(here.t, t.height);
+    const float centre = ChannelSum(t, i, j);
+    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j) - centre;
+    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1)) - centre;
+    return;
+  }
+  const int offsetS = int(std::max(std::fabs(f.to.s - f.from.s), 1.0));
+  const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
+  float centre = 0, right = 0, lower = 0;
+  ForEachFootprintTexel(f, t, [&](int i, int j) {
+    centre += ChannelSum(t, i, j);
+    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j);
+    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height));
+  });
+  const float n = float(f.ns * f.nt);
+  alongX = (right - centre) / n;
+  alongY = (lower - centre) / n;
+}
+
+// ---- Reflection ----------------------------------------------------------------
+
+// Where the mirrored view ray from (p, depth) leaves the square |p| = W,
+// |z| = W of one coordinate plane, as a texture coordinate 0..1.
+float ReflectionCoordinate(float p, float depth, float rp, float rz, float w) {
+  if (std::fabs(rz) < 0.0001f && std::fabs(rp) < 0.0001f) return (w + p) / (2 * w);
+  bool found = false;
+  float best = 0, coordinate = (w + p) / (2 * w);
+  auto consider = [&](float distance, float along) {
+    if (!(distance == distance)) return;
+    if (!found || distance < best) {
+      found = true;
+      best = distance;
+      coordinate = (w + along) / (2 * w);
+    }
+  };
+  // Candidate order z = -W, z = +W, x = -W, x = +W; the earlier wins ties.
+  for (float face : {-w, w}) {
+    if (std::fabs(rz) < 1e-5f || (rz >= 0) != (face > 0)) continue;
+    const float hit = p + (face - depth) / rz * rp;
+    consider(hit * hit + face * face, hit);
+  }
+  for (float face : {-w, w}) {
+    if (std::fabs(rp) < 1e-5f || (rp >= 0) != (face > 0)) continue;
+    const float hit = depth + (face - p) / rp * rz;
+    consider(face * face + hit * hit, hit);
+  }
+  return coordinate;
+}
+
+// ---- Glass ---------------------------------------------------------------------
+
+struct PlaneRef {
+  float A, B, C, D, pz;
+};
+
+// What glass sees at image pixel (x, y) in channel i.
+float Background(int x, int y, int i, const PlaneRef& plane) {
+  const size_t at = ChannelIndex(x, y);
+  if (!BackgroundCopy || !RefractDepth) return float(ReadChannel(SourceImage, at + i));
+  const float z = std::fabs(plane.C) > 0.01f
+                      ? -(plane.A * float(x) + plane.B * float(y) + plane.D) / plane.C
+                      : plane.pz;
+  const int targetAlpha = ReadChannel(TargetImage, at + 3);
+  if (_DrawBackFaces && !_DrawBackFaces1) {
+    if (ReadChannel(BackgroundCopy, at + 3) == 0) return float(ReadChannel(SourceImage, at + i));
+    const float w = float(targetAlpha) / float(MaxChannelValue);
+    return float(ReadChannel(SourceImage, at + i)) * (1 - w) +
+           float(ReadChannel(BackgroundCopy, at + i)) * w;
+  }
+  if (!_UseMultyRefract) return float(ReadChannel(SourceImage, at + i));
+
+  // Glass behind glass: a surface already drawn here at another depth is
+  // what this one sees, and it becomes the background for later ones.
+  float& seen = RefractDepth[size_t(y) * size_t(RenderWidth) + size_t(x)];
+  const bool otherSurface = std::fabs(seen - z) >= 30;
+  float value;
+  if (otherSurface && targetAlpha == MaxChannelValue && seen > -1e37f) {
+    const int drawn = ReadChannel(TargetImage, at + i);
+    WriteChannel(BackgroundCopy, at + i, drawn);
+    value = float(drawn);
+  } else {
+    value = float(ReadChannel(BackgroundCopy, at + i));
+  }
+  if (i == 2 && otherSurface) seen = z;
+  return value;
+}
+
+float BilinearBackground(float sx, float sy, int i, const PlaneRef& plane) {
+  const int ix = int(sx), iy = int(sy);
+  const int ix1 = std::min(ix + 1, RenderWidth - 1), iy1 = std::min(iy + 1, RenderHeight - 1);
+  const float dx = sx - float(ix), dy = sy - float(iy);
+  // Weights ((1 - dx or dx) + (1 - dy or dy))^2, normalised.
+  const float w00 = ((1 - dx) + (1 - dy)) * ((1 - dx) + (1 - dy));
+  const float w10 = (dx + (1 - dy)) * (dx + (1 - dy));
+  const float w01 = ((1 - dx) + dy) * ((1 - dx) + dy);
+  const float w11 = (dx + dy) * (dx + dy);
+  const float sum = w00 + w10 + w01 + w11;
+  const float value = Background(ix, iy, i, plane) * w00 + Background(ix1, iy, i, plane) * w10 +
+                      Background(ix, iy1, i, plane) * w01 + Background(ix1, iy1, i, plane) * w11;
+  return sum > 0 ? value / sum : Background(ix, iy, i, plane);
+}
+
+// A sample coordinate outside the image falls back to the pixel's own.
+float InsideOr(float value, int size, int own) {
+  return (value >= 0 && value <= float(size - 1)) ? value : float(own);
+}
+
+void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __PrevInfo* previous,
+                float originX, float originY, const PlaneRef& plane, float base[3],
+                float& opacity) {
+  const float k = glass.displacement;
+  const float a = glass.aberration / 100;
+  const float c = a != 0 ? (1 - a) * (1 + a) : 1;
+  const float scales[3] = {k, c * k, c * c * k};
+  const float f = glass.bend * (1 - 2 * float(n.z)) - 1;
+  const float bendX = f * float(n.x), bendY = f * float(n.y);
+  const float high = float(MaxChannelValue);
+  float sample[3];
+
+  bool footprint = false;
+  float previousX = 0, previousY = 0, previousBendX = 0, previousBendY = 0;
+  if (previous && previous->valid && _DrawBackFaces != 1 && _Quality == 1) {
+    const float length = std::sqrt(previous->nx * previous->nx + previous->ny * previous->ny +
+                                   previous->nz * previous->nz);
+    previousX = originX + previous->x;
+    previousY = originY + previous->y;
+    if (length > 0) {
+      previousBendX = f * previous->nx / length;
+      previousBendY = f * previous->ny / length;
+    }
+    const float dx = (X + bendX * scales[0]) - (previousX + previousBendX * scales[0]);
+    const float dy = (Y + bendY * scales[0]) - (previousY + previousBendY * scales[0]);
+    footprint = std::fabs(dx) + std::fabs(dy) > 2;
+  }
+
+  if (footprint) {
+    float readable = 0;
+    for (int i = 0; i < 3; ++i) {
+      const float cx = X + bendX * scales[i], cy = Y + bendY * scales[i];
+      const float dx = cx - (previousX + previousBendX * scales[i]);
+      const float dy = cy - (previousY + previousBendY * scales[i]);
+      const int nx = int(std::min(std::fabs(dx) + 1, 5.0f));
+      const int ny = int(std::min(std::fabs(dy) + 1, 5.0f));
+      float sum = 0;
+      int read = 0;
+      for (int row = 0; row < ny; ++row) {
+        for (int column = 0; column < nx; ++column) {
+          const float gx = InsideOr(cx - column * dx / nx, RenderWidth, X);
+          const float gy = InsideOr(cy - row * dy / ny, RenderHeight, Y);
+          if (!(gx >= 0 && gy >= 0 && gx < RenderWidth && gy < RenderHeight)) continue;
+          sum += Background(int(gx), int(gy), i, plane);
+          ++read;
+        }
+      }
+      sample[i] = sum / (float(nx * ny) * high);
+      readable += float(read) / float(nx * ny);
+    }
+    opacity = std::min(opacity, readable / 3);
+  } else {
+    for (int i = 0; i < 3; ++i) {
+      const float sx = InsideOr(X + bendX * scales[i], RenderWidth, X);
+      const float sy = InsideOr(Y + bendY * scales[i], RenderHeight, Y);
+      if (_Quality != 1) {
+        const int nx = std::min(int(sx + 0.5f), RenderWidth - 1);
+        const int ny = std::min(int(sy + 0.5f), RenderHeight - 1);
+        sample[i] = Background(nx, ny, i, plane) / high;
+      } else {
+        sample[i] = BilinearBackground(sx, sy, i, plane) / high;
+      }
+    }
+  }
+  // Mid grey shows the background unchanged; other bases tint it.
+  for (int i = 0; i < 3; ++i) base[i] = Clamp01(sample[i] + (base[i] - 0.5f));
+}
+
+}  // namespace
+
+float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*target*/,
+                            unsigned char* /*source*/, float px, float py, float pz,
+                            __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                            float& red, float& green, float& blue, __Point* normal,
+                            unsigned char hasUV, float u, float v, __Texture* textures,
+                            int lightCount, light3ds* lights, __PrevInfo* previous,
+                            GlassProp* glass, float A, float B, float C, float D) {
+  // 1. The shading normal.
+  Vec3 n = normal ? Vec3{normal->x, normal->y, normal->z} : Vec3{0, 0, 1};
+  if (_DrawBackFaces1) n = n * -1.0;
+  if (_DubleSide && n.z < 0) n.z = -n.z;
+  n = NormalisedOrSame(n);
+
+  // 2. The material, or the built-in grey.
+  const int index = triangle ? triangle->material : 0;
+  const bool custom = materials && materialCount >= 1 && index < materialCount;
+  const material3ds* m = custom ? &materials[index] : nullptr;
+  float base[3] = {0.5f, 0.5f, 0.5f};
+  float specular[3] = {1, 1, 1};
+  float exponent = 150, strength = 10, selfIllum = 0, opacity = 1;
+  if (m) {
+    for (int i = 0; i < 3; ++i) {
+      base[i] = m->diffuse[i];
+      specular[i] = m->specular[i];
+    }
+    exponent = m->shininess * 100;
+    strength = m->shinStrength;
+    selfIllum = m->selfIllum;
+    opacity = 1 - Clamp01(-m->transparency);
+  }
+  const __Texture* maps = (m && textures) ? &textures[size_t(index) * 4] : nullptr;
+
+  // 3. Reflection sample: the view direction mirrored about the normal.
+  bool reflects = false;
+  float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
+  if (maps && Usable(&maps[kReflectionSlot])) {
+    const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
+    const float rz = float(2 * n.z * n.z - 1);
+    const float w = RenderWidth > 0 ? float(RenderWidth) : 1.0f;
+    const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
+    const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
+    const __Texture& t = maps[kReflectionSlot];
+    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false);
+    reflection[0] = texel.r;
+    reflection[1] = texel.g;
+    reflection[2] = texel.b;
+    reflectionStrength = Clamp01(m->reflectionMap.percent);
+    reflects = true;
+  }
+
+  // 4. Texture maps.
+  if (maps && hasUV) {
+    if (Usable(&maps[kColourSlot])) {
+      const Rgba texel = SampleMap(m->colourMap, maps[kColourSlot], u, v, previous);
+      const float t = Clamp01(m->colourMap.percent) * texel.a;
+      const float keep = std::max(0.0f, 1 - t);
+      base[0] = t * texel.r + keep * base[0];
+      base[1] = t * texel.g + keep * base[1];
+      base[2] = t * texel.b + keep * base[2];
+    }
+    if (Usable(&maps[kOpacitySlot])) {
+      const Rgba texel = SampleMap(m->opacityMap, maps[kOpacitySlot], u, v, previous);
+      const float level = std::max({texel.r, texel.g, texel.b});
+      const float p = Clamp01(m->opacityMap.percent);
+      opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
+    }
+    if (Usable(&maps[kBumpSlot])) {
+      float h = m->bumpMap.percent;
+      if (_Deep) h *= kDeepBumpScale;
+      float alongX, alongY;
+      BumpSlopes(m->bumpMap, maps[kBumpSlot], u, v, previous, alongX, alongY);
+      n.x -= double(alongX) * h / 10;
+      n.y -= double(alongY) * h / 10;
+    }
+  }
+
+  // 5. Reflection blend.
+  if (reflects) {
+    const float keep = std::max(0.0f, 1 - reflectionStrength);
+    for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
+  }
+
+  // 6. Lights.
+  if (!lights || lightCount < 1) {
+    lightCount = 0;
+    lights = nullptr;
+    if (DefaultLight) {
+      lights = DefaultLight;
+      lightCount = 1;
+    }
+  }
+  if (lightCount == 0) {
+    red = green = blue = 0;
+    return opacity;
+  }
+
+  // 7. Glass.
+  const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
+  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && RenderWidth > 0 &&
+      RenderHeight > 0) {
+    const int X = std::clamp(int(std::floor(originX + px + 0.5f)), 0, RenderWidth - 1);
+    const int Y = std::clamp(int(std::floor(originY + py + 0.5f)), 0, RenderHeight - 1);
+    ApplyGlass(glass[glassIndex], n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
+               base, opacity);
+  }
+
+  // 8. Diffuse and specular light, summed over the lights.
+  const Vec3 position{px, py, pz};
+  float result[3] = {0, 0, 0};
+  for (int l = 0; l < lightCount; ++l) {
+    const light3ds& light = lights[l];
+    const Vec3 direction = NormalisedOrSame(Vec3{light.x, light.y, light.z} - position);
+    float d = float(Dot(direction, n)) * light.multiplier;
+    if (!(d > 0)) d = 0;
+    const float highlight = std::pow(d, exponent) * strength;
+    const float diffuse = d * (1 - selfIllum) + selfIllum;
+    const float colour[3] = {light.r, light.g, light.b};
+    for (int i = 0; i < 3; ++i)
+      result[i] += (highlight * specular[i] + diffuse * base[i]) * colour[i];
+  }
+
+  // 9. To channel units.
+  const float high = float(MaxChannelValue);
+  red = ClampChannel(result[0] * high, high);
+  green = ClampChannel(result[1] * high, high);
+  blue = ClampChannel(result[2] * high, high);
+  return opacity;
+}
+
+}  // namespace rf::engine3d

@@ -10,10 +10,13 @@ constexpr double kSamePlace = 0.01;
 
 }  // namespace
 
-bool Equivalent(const CMyPoint& a, const CMyPoint& b) {
-  return std::fabs(double(a.x) - double(b.x)) < kSamePlace && std::fabs(double(a.y) - double(b.y)) < kSamePlace &&
-         std::fabs(double(a.z) - double(b.z)) < kSamePlace;
-}
+namespace {
+
+bool Close(float a, float b) { return std::fabs(double(a) - double(b)) < kSamePlace; }
+
+}  // namespace
+
+bool Equivalent(const CMyPoint& a, const CMyPoint& b) { return Close(a.x, b.x) && Close(a.y, b.y) && Close(a.z, b.z); }
 
 // ---- CBorderLine ----------------------------------------------------------
 
@@ -37,28 +40,30 @@ CMyPoint* CBorderLine::Next() {
 // z. Two points close on one axis but apart on another are ordered by exact
 // comparison, so the order is only approximately transitive there; the
 // lookups stay correct for the grid and subdivision points the mesher makes.
-bool PointIndex::Less::operator()(const CMyPoint* a, const CMyPoint* b) const {
-  if (Equivalent(*a, *b)) return false;
-  if (b->x > a->x) return true;
-  if (a->x != b->x) return false;
-  if (b->y > a->y) return true;
-  if (a->y != b->y) return false;
-  return b->z > a->z;
+bool PointIndex::Less::operator()(const Entry& a, const Entry& b) const {
+  // Apart in x decides at once; this is the common case on every lookup.
+  if (!Close(a.x, b.x)) return b.x > a.x;
+  if (Close(a.y, b.y) && Close(a.z, b.z)) return false;
+  if (b.x > a.x) return true;
+  if (a.x != b.x) return false;
+  if (b.y > a.y) return true;
+  if (a.y != b.y) return false;
+  return b.z > a.z;
 }
 
 PointRef PointIndex::FindOrInsert(float x, float y, float z) {
-  CMyPoint key;
-  key.x = x;
-  key.y = y;
-  key.z = z;
-  auto found = points.find(&key);
-  if (found != points.end()) return PointRef(*found);
+  const Entry key{x, y, z, nullptr};
+  auto found = points.find(key);
+  if (found != points.end()) return PointRef(found->point);
 
-  auto* fresh = new CMyPoint(key);
-  auto [where, inserted] = points.insert(fresh);
+  auto* fresh = new CMyPoint;
+  fresh->x = x;
+  fresh->y = y;
+  fresh->z = z;
+  auto [where, inserted] = points.insert(Entry{x, y, z, fresh});
   if (!inserted) {
     delete fresh;
-    return PointRef(*where);
+    return PointRef(where->point);
   }
   ++fresh->refCount;  // the index's own reference
   return PointRef(fresh);
@@ -66,7 +71,7 @@ PointRef PointIndex::FindOrInsert(float x, float y, float z) {
 
 void PointIndex::Prune() {
   for (auto it = points.begin(); it != points.end();) {
-    CMyPoint* p = *it;
+    CMyPoint* p = it->point;
     if (p->Has(CMyPoint::Cut) || !p->Has(CMyPoint::Anchor)) {
       it = points.erase(it);
       if (--p->refCount == 0) delete p;
@@ -77,8 +82,8 @@ void PointIndex::Prune() {
 }
 
 void PointIndex::Clear() {
-  for (CMyPoint* p : points) {
-    if (--p->refCount == 0) delete p;
+  for (const Entry& e : points) {
+    if (--e.point->refCount == 0) delete e.point;
   }
   points.clear();
 }

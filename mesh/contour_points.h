@@ -111,11 +111,16 @@ class PointIndex {
   size_t Size() const { return points.size(); }
 
  private:
-  struct Less {
-    bool operator()(const CMyPoint* a, const CMyPoint* b) const;
+  // The coordinates are kept beside the pointer so that a lookup walks the
+  // tree without touching the points themselves.
+  struct Entry {
+    float x, y, z;
+    CMyPoint* point;  // one reference held by the index
   };
-  // Each member holds one reference to its point.
-  std::set<CMyPoint*, Less> points;
+  struct Less {
+    bool operator()(const Entry& a, const Entry& b) const;
+  };
+  std::set<Entry, Less> points;
 };
 
 }  // namespace rf::mesh

@@ -247,10 +247,7 @@ void ReleaseWorkingBuffers() {
   platform::FreePages(run.source);
   platform::FreePages(run.output);
   run.source = run.output = nullptr;
-  if (run.record && run.record->TextureCache) {
-    platform::FreePages(run.record->TextureCache);
-    run.record->TextureCache = nullptr;
-  }
+  if (run.record) pattern::ReleaseTextureCache(*run.record);
 }
 
 bool LoadSource() {
@@ -298,6 +295,7 @@ void RenderAndWriteBack() {
     return;
   }
   run.cmyk = fr->imageMode == kModeCMYKColor || fr->imageMode == kModeCMYK64;
+  run.hasAlphaPlane = fr->planes > (run.cmyk ? 4 : 3);
   const VRect filter = FilterRect();
   run.filterWidth = filter.right - filter.left;
   run.filterHeight = filter.bottom - filter.top;

@@ -8,6 +8,7 @@
 #include "host/filter_run.h"
 #include "host/run_state.h"
 #include "platform/platform.h"
+#include "pattern/scene_assembly.h"
 #include "presets/settings_file.h"
 #include "ui/main_dialog.h"
 
@@ -91,6 +92,7 @@ bool Lock() {
     SetResult(kMemFullErr);
     return false;
   }
+  pattern::ForgetForeignPointers(*g.record);
   return true;
 }
 

@@ -41,6 +41,9 @@ struct RunState {
 
   bool cmyk = false;
   bool deep = false;  // the host's depth is 16
+  // The image has a transparency plane (more than 3 planes in RGB, more
+  // than 4 in CMYK): `AlphaCut` then leaves a transparent background.
+  bool hasAlphaPlane = false;
 
   // The host's selection, for the contour emitter.
   bool haveMask = false;

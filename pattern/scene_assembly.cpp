@@ -1,20 +1,333 @@
 #include "pattern/scene_assembly.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "host/run_state.h"
+#include "pattern/bump_source.h"
+#include "pattern/mask_emitter.h"
+#include "pattern/pattern.h"
+#include "platform/platform.h"
 
 namespace rf::pattern {
+
+namespace {
+
+// What this module allocated for the record; see ForgetForeignPointers.
+__Triangle3ds* g_ownTriangles = nullptr;
+__Point3ds* g_ownPoints = nullptr;
+uint8_t* g_ownTextureCache = nullptr;
+
+void ColourOf(uint32_t colour, float out[3]) {
+  out[0] = float(colour & 0xFF) / 255.0f;
+  out[1] = float((colour >> 8) & 0xFF) / 255.0f;
+  out[2] = float((colour >> 16) & 0xFF) / 255.0f;
+}
+
+void CopyName(char* to, size_t size, const char* from) {
+  std::strncpy(to, from, size - 1);
+  to[size - 1] = 0;
+}
+
+// Copies the grown list into new scene arrays (committed pages) and
+// applies the scale and centre translation. False when the arrays cannot
+// be had.
+bool CopyIntoScene(const PatternList& list, const SceneTransform& transform, ParameterRecord& record) {
+  const size_t count = list.Count();
+  __Triangle3ds* triangles = nullptr;
+  __Point3ds* points = nullptr;
+  if (count > 0) {
+    if (count > size_t(INT32_MAX) / 3) return false;
+    triangles = static_cast<__Triangle3ds*>(platform::AllocPages(count * sizeof(__Triangle3ds)));
+    points = static_cast<__Point3ds*>(platform::AllocPages(count * 3 * sizeof(__Point3ds)));
+    if (!triangles || !points) {
+      platform::FreePages(triangles);
+      platform::FreePages(points);
+      return false;
+    }
+  }
+  size_t k = 0;
+  for (const RFTrNode* node = list.First(); node && k < count; node = node->next) {
+    if (!node->triangle) continue;
+    __Triangle3ds& t = triangles[k];
+    t.a = int32_t(3 * k);
+    t.b = int32_t(3 * k + 1);
+    t.c = int32_t(3 * k + 2);
+    t.flags = 0;
+    t.material = 0;
+    for (int j = 0; j < 3; ++j) {
+      const PatternVertex& v = node->triangle->v[j];
+      __Point3ds& p = points[3 * k + j];
+      p = __Point3ds{};
+      p.x = v.x;
+      p.y = v.y;
+      p.z = v.z;
+      p.nx = v.nx;
+      p.ny = v.ny;
+      p.nz = v.nz;
+      p.hasNormal = v.flag;
+      p.hasUV = 1;
+      p.u = kCornerU[j];
+      p.v = kCornerV[j];
+      if (!transform.IsIdentity()) transform.Apply(p.x, p.y, p.z);
+    }
+    ++k;
+  }
+  ReleaseCachedScene(record);
+  record.CachedTriangles = g_ownTriangles = triangles;
+  record.CachedPoints = g_ownPoints = points;
+  record.CachedTriangleCount = uint32_t(k);
+  record.CachedPointCount = uint32_t(3 * k);
+  return true;
+}
+
+// Grows the pattern and replaces the cached scene. Answers a host result.
+int16_t Rebuild(RunState& run, ParameterRecord& record, const ImageGeometry& geometry) {
+  const float xShift = float(-(geometry.width / 2));
+  const float yShift = float(-(geometry.height / 2));
+  Emitter emitter;
+  const bool single = record.EffectKind == kFamilySingle;
+  if (!single) {
+    if (record.EmitterType == kEmitterContours)
+      BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter);
+    else if (record.EmitterType == kEmitterFixed)
+      BuildFixedEmitter(record.MaskKind, geometry, emitter);
+  }
+  run.Progress(10, 100);
+  PatternList list;
+  const GrowthStatus status =
+      GrowPattern(record, single ? nullptr : &emitter, geometry, run.hooks, run.memoryBudgetBytes, list);
+  emitter.Clear();
+  if (status == GrowthStatus::Aborted) return kUserCanceledErr;
+  if (status == GrowthStatus::OutOfBudget) {
+    platform::PluginAlert(kPatternTooLargeMessage);
+    return kMemFullErr;
+  }
+  run.Progress(50, 100);
+  const SceneTransform transform = MakeSceneTransform(record, DerivedCentre(record, geometry));
+  if (!CopyIntoScene(list, transform, record)) {
+    platform::PluginAlert(kPatternTooLargeMessage);
+    return kMemFullErr;
+  }
+  record.SceneDirty = 0;
+  run.Progress(55, 100);
+  return kNoErr;
+}
+
+// The bump texture in the engine's texel order (blue, green, red, alpha):
+// the grey value of the source lands in red.
+uint8_t* MakeBumpTexture(const uint8_t* source) {
+  if (!source) return nullptr;
+  auto* pixels = static_cast<uint8_t*>(platform::AllocPages(size_t(kBumpSize) * kBumpSize * 4));
+  if (!pixels) return nullptr;
+  for (size_t i = 0; i < size_t(kBumpSize) * kBumpSize; ++i) {
+    pixels[i * 4 + 0] = source[i * 3 + 2];
+    pixels[i * 4 + 1] = source[i * 3 + 1];
+    pixels[i * 4 + 2] = source[i * 3 + 0];
+    pixels[i * 4 + 3] = 255;
+  }
+  return pixels;
+}
+
+void PrepareBackground(const RunState& run, const ParameterRecord& record) {
+  const size_t bytes = size_t(run.rowStride) * size_t(run.height);
+  if (!record.AlphaCut) {
+    std::memcpy(run.output, run.source, bytes);
+    return;
+  }
+  if (run.hasAlphaPlane) {
+    std::memset(run.output, 0, bytes);
+    return;
+  }
+  const uint8_t r = uint8_t(record.BackgroundColor), g = uint8_t(record.BackgroundColor >> 8),
+                b = uint8_t(record.BackgroundColor >> 16);
+  for (size_t i = 0; i < bytes; i += 4) {
+    run.output[i] = r;
+    run.output[i + 1] = g;
+    run.output[i + 2] = b;
+    run.output[i + 3] = 255;
+  }
+}
+
+}  // namespace
+
+uint8_t DrawModeFor(uint8_t renderMode) {
+  switch (renderMode) {
+    case 1: return 0;
+    case 2: return 1;
+    case 3: return 2;
+    case 4: return 3;
+    case 6: return 8;
+    case 7: return 9;
+    default: return 6;
+  }
+}
+
+material3ds MakeMaterial(const ParameterRecord& record, bool withBump, bool preview) {
+  material3ds m{};
+  CopyName(m.name, sizeof(m.name), "Material#0");
+  ColourOf(record.Diffuse, m.ambient);
+  ColourOf(record.Diffuse, m.diffuse);
+  ColourOf(record.Speculare, m.specular);
+  m.shininess = record.Shininess / 10.0f;
+  m.shinStrength = record.Shinstrength / 10.0f;
+  m.transparency = record.Transparancy / -100.0f;
+  m.selfIllum = record.SelfIllumination / 100.0f;
+  if (withBump) {
+    // The preview is small: weak relief is doubled there to stay visible.
+    float strength = 2.0f * record.BumpPercent;
+    if (preview && strength <= 30.0f) strength *= 2.0f;
+    strength *= 3.0f;
+    CopyName(m.bumpMap.mapName, sizeof(m.bumpMap.mapName), "Bump");
+    m.bumpMap.percent = strength / 1000.0f;
+    m.bumpMap.uScale = m.bumpMap.vScale = 1.0f;
+    m.bumpMap.uOffset = m.bumpMap.vOffset = 0.0f;
+  }
+  return m;
+}
+
+void MakeLights(const ParameterRecord& record, light3ds lights[2]) {
+  const double a = record.LightAlpha * 3.141592 / 180.0;
+  const double b = record.LightBeta * 3.141592 / 180.0;
+  // The second light stands 25 degrees below the image plane, opposite the
+  // first, so that the ice's underside catches some light too.
+  const double elevation = -0.436332312999;
+  const double d = 2000.0 * std::cos(elevation);
+  lights[0] = light3ds{};
+  lights[1] = light3ds{};
+  CopyName(lights[0].name, sizeof(lights[0].name), "LightOne");
+  CopyName(lights[1].name, sizeof(lights[1].name), "Light#2");
+  lights[0].x = float(2000.0 * std::cos(a) * std::cos(b));
+  lights[0].y = float(2000.0 * std::sin(a) * std::cos(b));
+  lights[0].z = float(2000.0 * std::sin(b));
+  lights[1].x = float(std::cos(a + 3.14159265358979323846) * d);
+  lights[1].y = float(std::sin(a + 3.14159265358979323846) * d);
+  lights[1].z = float(2000.0 * std::sin(elevation));
+  float colour[3];
+  ColourOf(record.LightColor, colour);
+  for (int i = 0; i < 2; ++i) {
+    lights[i].r = colour[0];
+    lights[i].g = colour[1];
+    lights[i].b = colour[2];
+    lights[i].multiplier = record.LightMultiplay / 100.0f;
+  }
+}
+
+GlassProp MakeGlass(const ParameterRecord& record, double ratio) {
+  GlassProp glass{};
+  glass.enabled = record.UseGlass;
+  glass.bend = record.Koefficient / 10.0f;
+  glass.displacement = float(record.Refraction / 10.0 * ratio);
+  glass.aberration = record.Aberration;
+  return glass;
+}
+
+void ForgetForeignPointers(ParameterRecord& record) {
+  if (record.CachedTriangles != g_ownTriangles || record.CachedPoints != g_ownPoints) {
+    record.CachedTriangles = nullptr;
+    record.CachedPoints = nullptr;
+    record.CachedTriangleCount = record.CachedPointCount = 0;
+    record.SceneDirty = 1;
+  }
+  if (record.TextureCache != g_ownTextureCache) record.TextureCache = nullptr;
+}
+
+void ReleaseTextureCache(ParameterRecord& record) {
+  if (record.TextureCache && record.TextureCache == g_ownTextureCache) {
+    platform::FreePages(g_ownTextureCache);
+    g_ownTextureCache = nullptr;
+  }
+  record.TextureCache = nullptr;
+}
+
+void ReleaseCachedScene(ParameterRecord& record) {
+  if (record.CachedTriangles && record.CachedTriangles == g_ownTriangles) {
+    platform::FreePages(g_ownTriangles);
+    g_ownTriangles = nullptr;
+  }
+  if (record.CachedPoints && record.CachedPoints == g_ownPoints) {
+    platform::FreePages(g_ownPoints);
+    g_ownPoints = nullptr;
+  }
+  record.CachedTriangles = nullptr;
+  record.CachedPoints = nullptr;
+  record.CachedTriangleCount = 0;
+  record.CachedPointCount = 0;
+  record.SceneDirty = 1;
+}
+
+int16_t BuildAndRender() {
+  RunState& run = Run();
+  ParameterRecord& record = *run.record;
+  const ImageGeometry geometry = GeometryOf(run);
+  const bool preview = run.dialogOpen;
+
+  // A scene kept from an earlier call is only trusted when it is complete.
+  if (record.SceneDirty || (record.CachedTriangleCount > 0 && (!record.CachedTriangles || !record.CachedPoints))) {
+    const int16_t rebuilt = Rebuild(run, record, geometry);
+    if (rebuilt != kNoErr) return rebuilt;
+  }
+  run.Progress(60, 100);
+
+  uint8_t* freshSource = preview ? nullptr : BuildBumpSource();
+  const uint8_t* bumpSource = preview ? record.TextureCache : freshSource;
+  uint8_t* bumpPixels = MakeBumpTexture(bumpSource);
+
+  __SetDrawMode(DrawModeFor(record.RenderMode));
+  __SetQuality(preview ? 0 : 1);
+  __SetDeep(0);
+  run.Progress(65, 100);
+
+  PrepareBackground(run, record);
+  run.Progress(70, 100);
+  run.Progress(74, 100);
+
+  const int32_t dw = geometry.ScaledFilterWidth();
+  const double ratio = dw == 0 ? 1.0 : double(geometry.width) / double(dw);
+  material3ds material = MakeMaterial(record, bumpPixels != nullptr, preview);
+  GlassProp glass = MakeGlass(record, ratio);
+  light3ds lights[2];
+  MakeLights(record, lights);
+  __Texture textures[4] = {};
+  if (bumpPixels) {
+    textures[2].present = 1;
+    textures[2].width = kBumpSize;
+    textures[2].height = kBumpSize;
+    textures[2].pixels = bumpPixels;
+    textures[2].isDeep = 0;
+  }
+  __SetUseMultyRefract(0);
+  __SetDubleSide(0);
+  run.Progress(75, 100);
+
+  __RasterScene(run.output, run.source, run.width, run.height, run.width * 4, int(record.CachedPointCount),
+                int(record.CachedTriangleCount), record.CachedTriangles, record.CachedPoints, run.width >> 1,
+                run.height >> 1, 1, &material, textures, 2, lights, &glass);
+  run.Progress(100, 100);
+
+  platform::FreePages(bumpPixels);
+  platform::FreePages(freshSource);
+  return kNoErr;
+}
 
 int16_t RenderEffect() {
   RunState& run = Run();
   if (!run.output || !run.source || !run.record) return kNoErr;
+  ParameterRecord& record = *run.record;
+  if (!record.TextureCache) record.TextureCache = g_ownTextureCache = BuildBumpSource();
   const size_t bytes = size_t(run.rowStride) * size_t(run.height);
-  if (run.record->AlphaCut)
+  if (record.AlphaCut)
     std::memset(run.output, 0, bytes);
   else
     std::memcpy(run.output, run.source, bytes);
-  return kNoErr;
+  const int16_t result = BuildAndRender();
+  if (!run.dialogOpen) {
+    // Nothing of a final run outlives it: the record goes back to the host.
+    ReleaseTextureCache(record);
+    ReleaseCachedScene(record);
+  }
+  return result;
 }
 
 }  // namespace rf::pattern

@@ -41,8 +41,13 @@ class FilterRun : public ::testing::Test {
     ASSERT_TRUE(host_->Load(BuiltModulePath(), error)) << error;
   }
 
+  // Every script draws no pattern (a single-family pattern number that
+  // draws nothing) unless it says otherwise, so that these tests see the
+  // write-back alone.
   HostDescriptor Script(std::initializer_list<std::pair<const char*, double>> values) {
     HostDescriptor d;
+    d.PutInteger(FourCC("EfKn"), 3);
+    d.PutInteger(FourCC("PtrK"), 99);
     for (const auto& [name, value] : values) {
       const ScriptedParameter* p = FindParameterByName(name);
       EXPECT_NE(p, nullptr) << name;
@@ -55,8 +60,9 @@ class FilterRun : public ::testing::Test {
   }
 
   RunReport Run(HostDocument& doc, const HostDescriptor* script = nullptr) {
+    const HostDescriptor noPattern = Script({});
     RunOptions options;
-    options.script = script;
+    options.script = script ? script : &noPattern;
     return host_->Run(doc, options);
   }
 

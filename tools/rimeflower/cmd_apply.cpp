@@ -11,6 +11,7 @@
 #include "tools/common/image_io.h"
 #include "tools/common/plugin_host.h"
 #include "tools/common/sample_image.h"
+#include "tools/common/svg_path.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -32,6 +33,9 @@ const char* const kApplyHelp =
     "                         e.g. --set RandomSeed=7 --set \"Center X=20\"\n"
     "  --defaults             start from the default values, not the last used\n"
     "  --selection MASK       a grey image of the same size; non-zero pixels are selected\n"
+    "  --path FILE.svg        the paths of an SVG drawing as the document's work path\n"
+    "                         (user units are image pixels); the ice grows along it\n"
+    "                         with --set \"Emitter Type=0\" (or 3: the path if any)\n"
     "  --repeat               run as \"repeat last filter\" (no parameters step)\n"
     "  --record ACTION        write the values the filter recorded to a text file\n"
     "  --play ACTION          play a recorded action back (--set values still apply)\n"
@@ -47,7 +51,7 @@ const char* const kDemoHelp =
     "are neither read nor changed.\n";
 
 struct ApplySettings {
-  std::string input, output, preset, selection, pluginDir, record, play;
+  std::string input, output, preset, selection, pluginDir, record, play, path;
   std::vector<Assignment> assignments;
   bool defaults = false;
   bool repeat = false;
@@ -157,8 +161,8 @@ int CmdApply(const Args& args) {
       s.forget = true;
     } else if (a == "--quiet" || a == "-q") {
       s.quiet = true;
-    } else if (a == "--path") {
-      return UsageError("apply", "--path is not supported by this version of the host");
+    } else if (TakeOptionValue(args, i, "--path", value)) {
+      s.path = value;
     } else if (!a.empty() && a[0] == '-') {
       return UsageError("apply", "unknown option '" + a + "'");
     } else if (s.input.empty()) {
@@ -189,6 +193,12 @@ int CmdApply(const Args& args) {
       // The first channel decides; 16-bit masks use their high byte.
       doc.selection[i] = mask.depth == 16 ? mask.pixels[(i * channels) * 2 + 1] : mask.pixels[i * channels];
     }
+  }
+  if (!s.path.empty()) {
+    std::vector<uint8_t> records;
+    if (!ReadSvgPath(s.path, doc.width, doc.height, records, error)) return Fail(error);
+    doc.paths = {records};
+    doc.workPathIndex = 0;
   }
 
   PluginHost host;

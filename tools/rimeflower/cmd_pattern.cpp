@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "pattern/path_emitter.h"
 #include "pattern/pattern.h"
 #include "platform/platform.h"
+#include "tools/common/svg_path.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -19,7 +21,7 @@ const char kCommand[] = "pattern";
 const char kHelp[] =
     "usage: rimeflower pattern [--size WxH] [--set NAME=VALUE]... [--preset NAME|FILE]\n"
     "                          [--stage grown|scene] [--format txt|obj|svg] [-o FILE]\n"
-    "                          [--plugin-dir DIR]\n"
+    "                          [--path FILE.svg] [--plugin-dir DIR]\n"
     "\n"
     "Grows the pattern of the given parameters on an image of WxH pixels (default\n"
     "1000x750), as the final run of the filter would, and writes its triangles.\n"
@@ -28,6 +30,8 @@ const char kHelp[] =
     "  --set NAME=VALUE    a parameter by scripting name or key, e.g. EffectKind=1,\n"
     "                      \"PatternKind=3\", \"MaskKind=4\"; applied after the preset\n"
     "  --preset NAME|FILE  start from a preset file or a preset of the libraries\n"
+    "  --path FILE.svg     the paths of an SVG drawing (user units are pixels) as\n"
+    "                      the document's work path, for Emitter Type 0 or 3\n"
     "  --stage grown       the triangles as grown (centred frame, y down)\n"
     "  --stage scene       after scaling and moving to the effect centre (default)\n"
     "  --format txt        one line per triangle: x y z nx ny nz of each corner,\n"
@@ -37,7 +41,8 @@ const char kHelp[] =
     "  -o FILE             write to FILE (through a temporary file); default stdout\n"
     "\n"
     "The geometric and floral families grow along the fixed layout of MaskKind\n"
-    "(Emitter Type 2); vector paths and contours need a document and are refused.\n"
+    "(Emitter Type 2) or, with --path, along the paths (Emitter Type 0, or 3);\n"
+    "contours need a document and are refused.\n"
     "The single family needs no emitter. The triangle count goes to stderr.\n";
 
 enum class Format { Txt, Obj, Svg };
@@ -145,12 +150,30 @@ bool WriteFile(const std::string& path, Format format, const pattern::PatternLis
   return true;
 }
 
+// Hands the SVG's paths over as a host would, in path records at 72 pixels
+// per inch, and decodes them as the filter does.
+bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t height, std::string& error) {
+  std::vector<uint8_t> records;
+  if (!ReadSvgPath(file, width, height, records, error)) return false;
+  constexpr pattern::Fixed kResolution = 72 << 16;
+  pattern::Fixed widthPoints = 0, heightPoints = 0;
+  if (!pattern::DocumentSizeInPoints(width, kResolution, widthPoints) ||
+      !pattern::DocumentSizeInPoints(height, kResolution, heightPoints)) {
+    error = "paths need an image of at most 32767 x 32767 pixels";
+    return false;
+  }
+  pattern::FreePaths();
+  pattern::DecodePathRecords(records.data(), records.size(), widthPoints, heightPoints, kResolution,
+                             pattern::DocumentPaths());
+  return true;
+}
+
 }  // namespace
 
 int CmdPattern(const Args& args) {
   int32_t width = 1000, height = 750;
   std::vector<Assignment> assignments;
-  std::string preset, pluginFolder, outputPath, stage = "scene", formatName;
+  std::string preset, pluginFolder, outputPath, stage = "scene", formatName, svgPath;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string value;
@@ -168,6 +191,8 @@ int CmdPattern(const Args& args) {
       preset = value;
     } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
       pluginFolder = value;
+    } else if (TakeOptionValue(args, i, "--path", value)) {
+      svgPath = value;
     } else if (TakeOptionValue(args, i, "--stage", value)) {
       if (value != "grown" && value != "scene") return UsageError(kCommand, "--stage takes grown or scene");
       stage = value;
@@ -200,12 +225,24 @@ int CmdPattern(const Args& args) {
   const pattern::ImageGeometry geometry = pattern::FinalGeometry(width, height);
   pattern::Emitter emitter;
   const bool single = record.EffectKind == kFamilySingle;
-  if (!single) {
+  if (!single && !svgPath.empty()) {
+    std::string error;
+    if (!LoadSvgAsDocumentPaths(svgPath, width, height, error)) return Fail(error);
+    if (record.EmitterType == kEmitterFixed)
+      std::fprintf(stderr, "note: Emitter Type 2 grows along the fixed layout; the path is used by 0 and 3\n");
+    pattern::ResolveEmitterType(record);
+    if (record.EmitterType == kEmitterContours) return Fail("'" + svgPath + "' gives no curve to grow along");
+  }
+  if (!single && record.EmitterType == kEmitterPaths && !svgPath.empty()) {
+    const float shiftX = float(-(width / 2)), shiftY = float(-(height / 2));
+    if (!pattern::BuildPathEmitter(pattern::DocumentPaths(), geometry, shiftX, shiftY, emitter))
+      std::fprintf(stderr, "note: the path gives no segment (curves under 5 pixels, or far too long); nothing grows\n");
+  } else if (!single) {
     if (record.EmitterType != kEmitterFixed)
       return UsageError(kCommand, "Emitter Type " + std::to_string(int(record.EmitterType)) +
                                       " grows along a document's paths or contours, which this command does not "
-                                      "have; use --set \"Emitter Type=2\" (fixed layout of MaskKind) or the single "
-                                      "family (EffectKind=3)");
+                                      "have; use --path FILE.svg, --set \"Emitter Type=2\" (fixed layout of "
+                                      "MaskKind) or the single family (EffectKind=3)");
     pattern::BuildFixedEmitter(record.MaskKind, geometry, emitter);
   }
 

@@ -104,14 +104,19 @@ void RoughLine(const Scene& scene, Vec3 from, Vec3 to) {
   const double slope = (n1 - n0) / (m1 - m0);
   const int majorSize = alongX ? RenderWidth : RenderHeight;
   const int minorSize = alongX ? RenderHeight : RenderWidth;
-  // Unit steps from the lower end; skip the steps that truncate to columns
-  // before the image and stop at its far side.
-  const double firstStep = m0 < -1 ? std::ceil(-1 - m0) : 0;
+  // Unit steps from the lower end. The steps that truncate to columns
+  // before the image are skipped in one go; the count is bounded by the
+  // image, since far outside it m0 + 1 may not even differ from m0.
+  double start = m0;
+  if (m0 <= -1) {
+    start = m0 + std::ceil(-1 - m0);
+    if (start <= -1) start += 1;
+  }
   const double end = std::min(m1, double(majorSize));
-  for (double step = firstStep;; step += 1) {
-    const double m = m0 + step;
+  for (int k = 0; k <= majorSize + 1; ++k) {
+    const double m = start + k;
     if (!(m < end)) break;
-    const double n = n0 + step * slope;
+    const double n = n0 + (m - m0) * slope;
     if (!(m > -1 && n > -1 && n < minorSize)) continue;
     const int major = int(m), minor = int(n);
     InvertPixel(scene, alongX ? major : minor, alongX ? minor : major);

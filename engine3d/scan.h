@@ -32,9 +32,10 @@ inline int BoundCeil(double value, int low, int high) {
 // With `antialias`, every pixel less than one pixel outside the triangle or
 // less than half a pixel inside it is a border pixel, visited once, from the
 // edge it is nearest to: coverage 1 - d outside (d its distance), 1 inside.
-// The spans then take the pixels strictly between the row's crossings, so
-// inner pixels of triangles that share an edge never overlap. Without it
-// there are no border pixels and a span starts at trunc(left crossing).
+// The spans then take the pixels right of the left crossing up to and
+// including the right one, so inner pixels of triangles that share an edge
+// neither overlap nor leave a gap. Without antialiasing there are no border
+// pixels and a span runs from trunc(left crossing) to below the right one.
 template <class Visitor>
 void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
                   Visitor& visit) {
@@ -91,7 +92,11 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
     if (!(left <= right)) continue;
     const double start = antialias ? std::floor(left) + 1 : std::trunc(left);
     const int first = BoundCeil(start, 0, width);
-    const int last = BoundCeil(right, 0, width) - 1;
+    // With antialiasing a pixel exactly on the right crossing belongs to
+    // this span: otherwise a pixel on an edge shared with the next triangle
+    // would be a border pixel of both and an inner pixel of neither, and
+    // would never get its depth.
+    const int last = antialias ? BoundFloor(right, -1, width - 1) : BoundCeil(right, 0, width) - 1;
     if (first > last) continue;
     visit.BeginSpan();
     for (int x = first; x <= last; ++x) visit.Inner(x, y);

@@ -80,6 +80,9 @@ struct DirectoryEntry {
 std::vector<DirectoryEntry> ListDirectory(const std::string& folder);
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Renames `from` to `to`, replacing an existing `to` in one step where the
+// system allows it.
+bool RenameReplacing(const std::string& from, const std::string& to);
 bool MakeDirectory(const std::string& path);
 
 }  // namespace rf::platform

@@ -55,6 +55,10 @@ void UnloadModule(void* module) {
   if (module) dlclose(module);
 }
 
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 char PathSeparator() { return '/'; }
 
 bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }

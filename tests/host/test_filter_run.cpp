@@ -62,6 +62,7 @@ class FilterRun : public ::testing::Test {
   RunReport Run(HostDocument& doc, const HostDescriptor* script = nullptr) {
     const HostDescriptor noPattern = Script({});
     RunOptions options;
+    options.checkPiPL = doc.depth == 8;  // 16-bit modes are the module's, not the PiPL's
     options.script = script ? script : &noPattern;
     return host_->Run(doc, options);
   }
@@ -134,7 +135,14 @@ TEST_F(FilterRun, RepeatWithoutParametersKeepsTheRecord) {
 TEST_F(FilterRun, ImageModesOtherThanRgbAndCmykPassThrough) {
   HostDocument doc = MakeDocument(20, 10, host::kModeGrayScale, 1);
   const std::vector<uint8_t> before = doc.pixels;
-  EXPECT_EQ(Run(doc).result, 0);
+  // A host that reads the PiPL does not offer the filter for this mode.
+  const RunReport refused = Run(doc);
+  EXPECT_NE(refused.result, 0);
+  EXPECT_FALSE(refused.refusal.empty());
+  // One that does not: the module says so and copies the image.
+  RunOptions options;
+  options.checkPiPL = false;
+  EXPECT_EQ(host_->Run(doc, options).result, 0);
   EXPECT_EQ(doc.pixels, before);
 }
 

@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "tools/common/image_io.h"
 #include "tools/common/last_used.h"
+#include "tools/common/pipl.h"
 
 namespace rf::tools {
 
@@ -49,6 +50,7 @@ PluginHost::Impl* g_current = nullptr;
 
 struct PluginHost::Impl {
   void* module = nullptr;
+  PiPLInfo pipl;
   PluginMainProc entry = nullptr;
 
   // Kept between runs, like an editor keeps them for the session.
@@ -540,16 +542,27 @@ bool PluginHost::Load(const std::string& modulePath, std::string& error) {
     error = "no filter module at '" + modulePath + "'";
     return false;
   }
+  PiPLInfo pipl;
+  if (!ReadModulePiPL(modulePath, pipl, error)) {
+    error = "'" + modulePath + "' is not a filter module: " + error;
+    return false;
+  }
+  const std::string why = CheckFilterPiPL(pipl, kModeRGBColor, 0);
+  if (!why.empty() && pipl.entryPoint.empty()) {
+    error = "'" + modulePath + "': " + why;
+    return false;
+  }
   void* module = platform::LoadModule(modulePath, error);
   if (!module) return false;
-  auto entry = reinterpret_cast<PluginMainProc>(platform::FindModuleSymbol(module, "PluginMain"));
+  auto entry = reinterpret_cast<PluginMainProc>(platform::FindModuleSymbol(module, pipl.entryPoint.c_str()));
   if (!entry) {
-    error = "'" + modulePath + "' has no entry point PluginMain";
+    error = "'" + modulePath + "' has no entry point " + pipl.entryPoint;
     platform::UnloadModule(module);
     return false;
   }
   impl_->module = module;
   impl_->entry = entry;
+  impl_->pipl = pipl;
   modulePath_ = modulePath;
   return true;
 }
@@ -600,6 +613,14 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
   if (!h.entry) {
     report.result = kParamErr;
     return report;
+  }
+  if (options.checkPiPL) {
+    const int16_t filterCase = int16_t((doc.hasTransparency ? 4 : 1) + (doc.selection.empty() ? 0 : 1));
+    report.refusal = CheckFilterPiPL(h.pipl, doc.mode, filterCase);
+    if (!report.refusal.empty()) {
+      report.result = host::kModeRGBColor == doc.mode ? kParamErr : int16_t(-30101);  // filterBadMode
+      return report;
+    }
   }
   registry();  // load the registry before the module asks for it
   g_current = &h;

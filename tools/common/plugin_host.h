@@ -60,12 +60,16 @@ struct RunOptions {
   bool bigDocument = true;
   // Offer the suites through the basic suite (a minimal host offers none).
   bool offerSuites = true;
+  // Check the module's PiPL (modes, filter case) before calling it, as an
+  // editor does; tests of the module's own refusals turn it off.
+  bool checkPiPL = true;
   // Called with every progress report of the module (may be null).
   void (*onProgress)(int32_t done, int32_t total) = nullptr;
 };
 
 struct RunReport {
   int16_t result = 0;
+  std::string refusal;  // why the host did not call the module at all
   int32_t lastProgressDone = 0;
   int32_t lastProgressTotal = 0;
   int64_t abortPolls = 0;
@@ -80,8 +84,8 @@ class PluginHost {
   PluginHost(const PluginHost&) = delete;
   PluginHost& operator=(const PluginHost&) = delete;
 
-  // Loads the module and finds its entry point (the name its PiPL gives when
-  // it can be read, else "PluginMain"). False with a reason.
+  // Loads the module after reading its PiPL, and finds the entry point the
+  // PiPL names. False with a reason (no usable PiPL, not a filter, no entry).
   bool Load(const std::string& modulePath, std::string& error);
   bool Loaded() const;
   const std::string& modulePath() const { return modulePath_; }

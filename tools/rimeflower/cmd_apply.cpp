@@ -118,6 +118,7 @@ int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
   if (bar) options.onProgress = ProgressBar;
   const RunReport report = host.Run(doc, options);
   if (bar) std::fputs("\r\033[K", stderr);
+  if (!report.refusal.empty()) return Fail("the filter cannot be applied: " + report.refusal);
   if (report.result != 0) return Fail("the filter failed: " + DescribeResult(report.result) + "; nothing was written");
   if (!s.record.empty()) {
     if (!report.descriptorWritten) return Fail("the filter recorded no values; the action was not written");

@@ -64,9 +64,8 @@ void RequestAllPlanes() {
 
 int Depth() { return FR()->depth == 0 ? 8 : FR()->depth; }
 
-// 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
-inline uint8_t From16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }
-inline uint16_t To16(uint8_t v) { return uint16_t((uint32_t(v) * 32768u + 127u) / 255u); }
+inline uint8_t From16(uint16_t v) { return SampleFrom16(v); }
+inline uint16_t To16(uint8_t v) { return SampleTo16(v); }
 
 // Reads sample `c` of pixel `x` in a row of 8- or 16-bit samples.
 inline uint8_t Sample(const uint8_t* row, int x, int planes, int c, bool deep) {
@@ -237,6 +236,10 @@ uint64_t MemoryBudget() {
 }
 
 }  // namespace
+
+// 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
+uint8_t SampleFrom16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }
+uint16_t SampleTo16(uint8_t v) { return uint16_t((uint32_t(v) * 32768u + 127u) / 255u); }
 
 void ReportProgress(int32_t done, int32_t total) {
   FilterRecord* fr = G().filterRecord;

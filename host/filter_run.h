@@ -24,6 +24,10 @@ const uint8_t* PreviewSource();
 // preview.
 void ReportProgress(int32_t done, int32_t total);
 
+// The conversions of 16-bit samples (0..32768) to 8 bits and back.
+uint8_t SampleFrom16(uint16_t v);
+uint16_t SampleTo16(uint8_t v);
+
 // Releases the working buffers (end of a final run, or unloading).
 void ReleaseWorkingBuffers();
 

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "host/document_paths.h"
 #include "host/plugin_main.h"
 #include "host/run_state.h"
+#include "pattern/path_emitter.h"
 #include "pattern/scene_assembly.h"
 #include "platform/platform.h"
 
@@ -310,7 +312,14 @@ void RenderAndWriteBack() {
       return;
     }
   }
+  // The final run reads the document's path afresh; the dialog keeps the
+  // one it read when it opened.
+  if (!run.dialogOpen) {
+    LoadPaths();
+    pattern::ResolveEmitterType(*run.record);
+  }
   const int16_t rendered = pattern::RenderEffect();
+  if (!run.dialogOpen) pattern::FreePaths();
   if (rendered != kNoErr) {
     // Cancelled or out of memory: the host's image stays as it was.
     if (!run.dialogOpen) ReleaseWorkingBuffers();

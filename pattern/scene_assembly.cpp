@@ -7,6 +7,7 @@
 #include "host/run_state.h"
 #include "pattern/bump_source.h"
 #include "pattern/mask_emitter.h"
+#include "pattern/path_emitter.h"
 #include "pattern/pattern.h"
 #include "platform/platform.h"
 
@@ -93,6 +94,8 @@ int16_t Rebuild(RunState& run, ParameterRecord& record, const ImageGeometry& geo
       BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter);
     else if (record.EmitterType == kEmitterFixed)
       BuildFixedEmitter(record.MaskKind, geometry, emitter);
+    else if (record.EmitterType == kEmitterPaths && !DocumentPaths().empty())
+      BuildPathEmitter(DocumentPaths(), geometry, xShift, yShift, emitter);
   }
   run.Progress(10, 100);
   PatternList list;

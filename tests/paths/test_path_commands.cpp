@@ -140,16 +140,42 @@ TEST_F(PathCommands, ApplyHandsThePathToTheFilter) {
   std::string error;
   ASSERT_TRUE(WriteImage((dir / "in.png").string(), image, FileFormat::PNG, error)) << error;
   setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
-  const std::string common = "apply " + At("in.png") + " --quiet --forget --plugin-dir \"" + pluginDir.string() + "\"";
+  const std::string common =
+      "apply " + At("in.png") + " --quiet --forget --defaults --plugin-dir \"" + pluginDir.string() + "\"";
 
   EXPECT_EQ(Run("apply --help"), 0);
   EXPECT_NE(out.find("--path FILE.svg"), std::string::npos);
 
-  ASSERT_EQ(Run(common + " -o " + At("out.png") + " --path " + At("rect.svg") + " --set \"Emitter Type=0\""), 0) << err;
+  // Ice along the rectangle (100..260 x 80..200), the image left alone far
+  // from it.
+  ASSERT_EQ(Run(common + " -o " + At("out.png") + " --path " + At("rect.svg") +
+                " --set \"Emitter Type=0\" --set EffectKind=1"),
+            0)
+      << err;
   Image result;
   ASSERT_TRUE(ReadImage((dir / "out.png").string(), result, error)) << error;
-  EXPECT_EQ(result.width, 400);
-  EXPECT_EQ(result.height, 300);
+  ASSERT_EQ(result.width, 400);
+  ASSERT_EQ(result.height, 300);
+  ASSERT_EQ(result.pixels.size(), image.pixels.size());
+  auto changed = [&](const Image& r, int x, int y) {
+    const size_t at = (size_t(y) * 400 + size_t(x)) * 3;
+    return r.pixels[at] != image.pixels[at] || r.pixels[at + 1] != image.pixels[at + 1] ||
+           r.pixels[at + 2] != image.pixels[at + 2];
+  };
+  int alongTop = 0;
+  for (int x = 110; x < 250; ++x) alongTop += changed(result, x, 80) ? 1 : 0;
+  EXPECT_GT(alongTop, 70);
+  for (const auto& [x, y] : {std::pair{3, 3}, {396, 3}, {3, 296}, {396, 296}, {180, 140}})
+    EXPECT_FALSE(changed(result, x, y)) << x << ", " << y;
+
+  // Curves under 5 pixels: nothing grows, the image comes back as it was.
+  Write("short.svg", "<svg><path d=\"M 10 10 l 3 0 l 0 3\"/></svg>");
+  ASSERT_EQ(Run(common + " -o " + At("short.png") + " --path " + At("short.svg") +
+                " --set \"Emitter Type=0\" --set EffectKind=1"),
+            0)
+      << err;
+  ASSERT_TRUE(ReadImage((dir / "short.png").string(), result, error)) << error;
+  EXPECT_EQ(result.pixels, image.pixels);
 
   Write("bad.svg", "<svg><path d=\"M 10 10 Q 5\"/></svg>");
   EXPECT_EQ(Run(common + " -o " + At("bad.png") + " --path " + At("bad.svg")), 1);

@@ -14,6 +14,8 @@
 namespace rf::tools {
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 std::string Svg(const std::string& body) {
   return "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">\n" + body +
          "\n</svg>\n";
@@ -173,7 +175,7 @@ TEST(SvgPathData, ArcsBecomeQuarterTurnCubicsOnTheEllipse) {
 
   // A quarter of an ellipse (radii 40 and 20, turned 30 degrees) about
   // (100, 100): every point of the cubic lies on the ellipse.
-  const double c = std::cos(30 * M_PI / 180), s = std::sin(30 * M_PI / 180);
+  const double c = std::cos(kPi / 6), s = std::sin(kPi / 6);
   const double x0 = 100 + 40 * c, y0 = 100 + 40 * s, x1 = 100 - 20 * s, y1 = 100 + 20 * c;
   const auto rotated = PathData("M " + std::to_string(x0) + " " + std::to_string(y0) + " A 40 20 30 0 1 " +
                                 std::to_string(x1) + " " + std::to_string(y1));

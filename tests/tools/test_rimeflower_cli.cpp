@@ -241,3 +241,31 @@ TEST_F(Cli, RepeatUsesTheLastUsedValues) {
 
 }  // namespace
 }  // namespace rf::tools
+
+namespace rf::tools {
+namespace {
+
+TEST_F(Cli, PatternGrowsAlongASelectionOrAnImagesContours) {
+  Image mask;
+  mask.width = 200;
+  mask.height = 150;
+  mask.mode = ImageMode::Gray;
+  mask.pixels.assign(size_t(200) * 150, 0);
+  for (int y = 40; y < 110; ++y)
+    for (int x = 50; x < 150; ++x) mask.pixels[size_t(y) * 200 + x] = 255;
+  std::string error;
+  ASSERT_TRUE(WriteImage(Path("mask.png"), mask, FileFormat::PNG, error)) << error;
+  const Outcome grown = Run("pattern --selection " + Path("mask.png") +
+                            " --set \"Emitter Type=1\" --set EffectKind=1 -o " + Path("p.txt"));
+  ASSERT_EQ(grown.exitCode, 0) << grown.output;
+  EXPECT_EQ(grown.output.find(" 0 triangles"), std::string::npos) << grown.output;
+  EXPECT_NE(grown.output.find("triangles"), std::string::npos);
+
+  const Outcome fromImage = Run("pattern --image " + Path("mask.png") + " --set \"Emitter Type=3\" -o " + Path("q.txt"));
+  EXPECT_EQ(fromImage.exitCode, 0) << fromImage.output;
+  EXPECT_EQ(Run("pattern --image " + Path("mask.png") + " --size 10x10").exitCode, 2);
+  EXPECT_EQ(Run("pattern --image " + Path("missing.png")).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace rf::tools

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "pattern/mask_emitter.h"
 #include "pattern/path_emitter.h"
+#include "tools/common/image_io.h"
+#include "tools/common/plugin_host.h"
 #include "pattern/pattern.h"
 #include "platform/platform.h"
 #include "tools/common/svg_path.h"
@@ -21,7 +24,8 @@ const char kCommand[] = "pattern";
 const char kHelp[] =
     "usage: rimeflower pattern [--size WxH] [--set NAME=VALUE]... [--preset NAME|FILE]\n"
     "                          [--stage grown|scene] [--format txt|obj|svg] [-o FILE]\n"
-    "                          [--path FILE.svg] [--plugin-dir DIR]\n"
+    "                          [--path FILE.svg] [--image IMAGE] [--selection MASK]\n"
+    "                          [--plugin-dir DIR]\n"
     "\n"
     "Grows the pattern of the given parameters on an image of WxH pixels (default\n"
     "1000x750), as the final run of the filter would, and writes its triangles.\n"
@@ -32,6 +36,10 @@ const char kHelp[] =
     "  --preset NAME|FILE  start from a preset file or a preset of the libraries\n"
     "  --path FILE.svg     the paths of an SVG drawing (user units are pixels) as\n"
     "                      the document's work path, for Emitter Type 0 or 3\n"
+    "  --image IMAGE       an image whose brightness bands give the contours for\n"
+    "                      Emitter Type 1 (or 3 without a path); sets the size\n"
+    "  --selection MASK    a grey image, non-zero inside, as the selection whose\n"
+    "                      outline gives the contours; sets the size\n"
     "  --stage grown       the triangles as grown (centred frame, y down)\n"
     "  --stage scene       after scaling and moving to the effect centre (default)\n"
     "  --format txt        one line per triangle: x y z nx ny nz of each corner,\n"
@@ -41,8 +49,8 @@ const char kHelp[] =
     "  -o FILE             write to FILE (through a temporary file); default stdout\n"
     "\n"
     "The geometric and floral families grow along the fixed layout of MaskKind\n"
-    "(Emitter Type 2) or, with --path, along the paths (Emitter Type 0, or 3);\n"
-    "contours need a document and are refused.\n"
+    "(Emitter Type 2), with --path along the paths (Emitter Type 0, or 3), and\n"
+    "with --image or --selection along the contours (Emitter Type 1, or 3).\n"
     "The single family needs no emitter. The triangle count goes to stderr.\n";
 
 enum class Format { Txt, Obj, Svg };
@@ -173,7 +181,8 @@ bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t heig
 int CmdPattern(const Args& args) {
   int32_t width = 1000, height = 750;
   std::vector<Assignment> assignments;
-  std::string preset, pluginFolder, outputPath, stage = "scene", formatName, svgPath;
+  std::string preset, pluginFolder, outputPath, stage = "scene", formatName, svgPath, imagePath, selectionPath;
+  bool sizeGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     std::string value;
@@ -182,6 +191,11 @@ int CmdPattern(const Args& args) {
       return 0;
     } else if (TakeOptionValue(args, i, "--size", value)) {
       if (!ParseSize(value, width, height)) return UsageError(kCommand, "bad --size '" + value + "', expected WxH");
+      sizeGiven = true;
+    } else if (TakeOptionValue(args, i, "--image", value)) {
+      imagePath = value;
+    } else if (TakeOptionValue(args, i, "--selection", value)) {
+      selectionPath = value;
     } else if (TakeOptionValue(args, i, "--set", value)) {
       Assignment assignment;
       std::string error;
@@ -222,9 +236,40 @@ int CmdPattern(const Args& args) {
   }
   for (const Assignment& assignment : assignments) ApplyAssignment(assignment, record);
 
+  // The contour sources set the image size.
+  std::vector<uint8_t> rgba, selection;
+  for (const std::string* file : {&imagePath, &selectionPath}) {
+    if (file->empty()) continue;
+    std::string error;
+    Image image;
+    HostDocument doc;
+    if (!ReadImage(*file, image, error) || !DocumentFromImage(image, doc, error)) return Fail(error);
+    if (sizeGiven && (doc.width != width || doc.height != height))
+      return UsageError(kCommand, "'" + *file + "' is " + std::to_string(doc.width) + "x" +
+                                      std::to_string(doc.height) + ", not the --size given");
+    if (doc.mode != host::kModeRGBColor) return Fail("'" + *file + "': give an RGB or grey image");
+    if ((!rgba.empty() || !selection.empty()) && (doc.width != width || doc.height != height))
+      return Fail("--image and --selection must have the same size");
+    width = doc.width;
+    height = doc.height;
+    const size_t n = size_t(width) * size_t(height);
+    if (file == &imagePath) {
+      rgba.resize(n * 4);
+      for (size_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 3; ++c) rgba[i * 4 + c] = doc.pixels[i * doc.planes + c];
+        rgba[i * 4 + 3] = doc.planes > 3 ? doc.pixels[i * doc.planes + 3] : 255;
+      }
+    } else {
+      selection.resize(n);
+      for (size_t i = 0; i < n; ++i) selection[i] = doc.pixels[i * doc.planes];
+    }
+  }
+  const bool haveContours = !rgba.empty() || !selection.empty();
+
   const pattern::ImageGeometry geometry = pattern::FinalGeometry(width, height);
   pattern::Emitter emitter;
   const bool single = record.EffectKind == kFamilySingle;
+  if (!single && svgPath.empty() && record.EmitterType == kEmitterAuto && haveContours) pattern::ResolveEmitterType(record);
   if (!single && !svgPath.empty()) {
     std::string error;
     if (!LoadSvgAsDocumentPaths(svgPath, width, height, error)) return Fail(error);
@@ -237,11 +282,19 @@ int CmdPattern(const Args& args) {
     const float shiftX = float(-(width / 2)), shiftY = float(-(height / 2));
     if (!pattern::BuildPathEmitter(pattern::DocumentPaths(), geometry, shiftX, shiftY, emitter))
       std::fprintf(stderr, "note: the path gives no segment (curves under 5 pixels, or far too long); nothing grows\n");
+  } else if (!single && record.EmitterType == kEmitterContours && haveContours) {
+    RunState run;
+    run.haveMask = !selection.empty();
+    run.maskData = selection.empty() ? nullptr : selection.data();
+    run.maskRowBytes = width;
+    pattern::BuildMaskEmitter(run, rgba.empty() ? nullptr : rgba.data(), geometry, float(-(width / 2)),
+                              float(-(height / 2)), emitter);
+    if (emitter.segments.empty()) std::fprintf(stderr, "note: no contour was traced; nothing grows\n");
   } else if (!single) {
     if (record.EmitterType != kEmitterFixed)
       return UsageError(kCommand, "Emitter Type " + std::to_string(int(record.EmitterType)) +
                                       " grows along a document's paths or contours, which this command does not "
-                                      "have; use --path FILE.svg, --set \"Emitter Type=2\" (fixed layout of "
+                                      "have; use --path FILE.svg, --image, --selection, --set \"Emitter Type=2\" (fixed layout of "
                                       "MaskKind) or the single family (EffectKind=3)");
     pattern::BuildFixedEmitter(record.MaskKind, geometry, emitter);
   }

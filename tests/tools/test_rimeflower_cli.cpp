@@ -120,6 +120,14 @@ TEST_F(Cli, FailuresWriteNothing) {
   Outcome noModule = Run("apply " + Path("in.png") + " -o " + Path("out.png") + " --plugin-dir " + Path("empty"));
   EXPECT_EQ(noModule.exitCode, 1);
   EXPECT_NE(noModule.output.find("Rimeflower64.8bf"), std::string::npos);
+
+  // A file of that name that is no filter module is refused before loading.
+  fs::create_directories(dir_ / "fake");
+  std::ofstream(dir_ / "fake" / "Rimeflower64.8bf") << "not a module at all";
+  Outcome fake = Run("apply " + Path("in.png") + " -o " + Path("out.png") + " --plugin-dir " + Path("fake"));
+  EXPECT_EQ(fake.exitCode, 1);
+  EXPECT_NE(fake.output.find("not a filter module"), std::string::npos) << fake.output;
+  EXPECT_FALSE(fs::exists(Path("out.png")));
 }
 
 TEST_F(Cli, DemoWritesAPicture) {

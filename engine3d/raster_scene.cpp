@@ -214,6 +214,14 @@ void ScenePass(const Scene& scene, __Triangle3ds* triangles, int triangleCount) 
   }
 }
 
+bool AnyGlass(const Scene& scene) {
+  if (!scene.glass) return false;
+  const int count = std::max(1, scene.materialCount);
+  for (int m = 0; m < count; ++m)
+    if (scene.glass[m].enabled) return true;
+  return false;
+}
+
 bool IsDrawingMode(int mode) {
   return mode == 1 || mode == 2 || mode == 3 || mode == 6 || mode == 8 || mode == 9 ||
          mode == 10;
@@ -288,14 +296,23 @@ void __RasterScene(unsigned char* target, unsigned char* source, int width, int 
   const size_t depthBytes = CheckedBytes(size_t(width), size_t(height), sizeof(float));
   if (imageBytes == 0 || depthBytes == 0) return;
   const bool keepZBuff = ZBuff && Zwidth == width && Zheight == height;
+  // Work images nothing in this render can read are not made: the glass
+  // background only matters with a glass material, the compositing images
+  // only for antialiased fills.
+  const bool needGlass = AnyGlass(scene);
+  const bool needComposite =
+      _Quality == 1 && (_DrawMode == 3 || _DrawMode == 6 || _DrawMode == 8 || _DrawMode == 9);
   WorkImages work;
   bool allocated = true;
-  for (auto& image : work.images) {
-    image = static_cast<unsigned char*>(rf::platform::AllocPages(imageBytes));
-    allocated = allocated && image;
+  for (int i = 0; i < 4; ++i) {
+    if (i == 0 ? !needGlass : !needComposite) continue;
+    work.images[i] = static_cast<unsigned char*>(rf::platform::AllocPages(imageBytes));
+    allocated = allocated && work.images[i];
   }
-  work.refractDepth = static_cast<float*>(rf::platform::AllocPages(depthBytes));
-  allocated = allocated && work.refractDepth;
+  if (needGlass) {
+    work.refractDepth = static_cast<float*>(rf::platform::AllocPages(depthBytes));
+    allocated = allocated && work.refractDepth;
+  }
   if (!keepZBuff) {
     work.zBuffer = static_cast<float*>(rf::platform::AllocPages(depthBytes));
     allocated = allocated && work.zBuffer;
@@ -330,8 +347,8 @@ void __RasterScene(unsigned char* target, unsigned char* source, int width, int 
   EdgeColourBuffer = work.images[2];
   UnderColourBuffer = work.images[3];
   RefractDepth = work.refractDepth;
-  if (source) std::memcpy(BackgroundCopy, source, imageBytes);
-  std::memset(RefractDepth, 0xFE, depthBytes);
+  if (BackgroundCopy && source) std::memcpy(BackgroundCopy, source, imageBytes);
+  if (RefractDepth) std::memset(RefractDepth, 0xFE, depthBytes);
   BeginCall(target, source, width, height, rowStride);
 
   _DrawBackFaces1 = _DrawBackFaces;
@@ -339,7 +356,7 @@ void __RasterScene(unsigned char* target, unsigned char* source, int width, int 
     ScenePass(scene, triangles, triangleCount);
     if (!_DrawBackFaces1) break;
     // The front pass sees the back faces as what lies behind its glass.
-    std::memcpy(BackgroundCopy, target, imageBytes);
+    if (BackgroundCopy) std::memcpy(BackgroundCopy, target, imageBytes);
     _DrawBackFaces1 = 0;
     if (EngineOwnsZBuff) std::memset(ZBuff, 0xFE, depthBytes);
   }

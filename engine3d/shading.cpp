@@ -70,7 +70,18 @@ TexelPoint TexelPosition(const map3ds& map, const __Texture& t, float u, float v
   return {Wrap(s, t.width), Wrap(r, t.height)};
 }
 
-int Truncated(double s, int size) { return std::clamp(int(s), 0, size - 1); }
+int Truncated(double s, int size) {
+  if (!(s > 0)) return 0;  // NaN too
+  return s >= size - 1 ? size - 1 : int(s);
+}
+
+// Points in a footprint grid along a span: 1 + the span, truncated, at
+// most `cap`; a non-finite span counts as none.
+int GridCount(double span, int cap) {
+  const double n = std::fabs(span) + 1;
+  if (!(n < cap)) return n == n ? cap : 1;
+  return int(n);
+}
 
 // Nearest texel at _Quality 0; bilinear otherwise, the neighbours tiling
 // (colour, opacity) or held at the last column and row (reflection).
@@ -110,8 +121,8 @@ Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
   const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
   const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
   if (ds + dt <= 2) return f;
-  f.ns = int(std::min(ds + 1, 10.0));
-  f.nt = int(std::min(dt + 1, 10.0));
+  f.ns = GridCount(ds, 10);
+  f.nt = GridCount(dt, 10);
   f.from = before;
   f.to = here;
   return f;
@@ -154,6 +165,8 @@ void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
     alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1)) - centre;
     return;
   }
+  // Both positions are wrapped into the bitmap, so the offsets are finite
+  // and smaller than it.
   const int offsetS = int(std::max(std::fabs(f.to.s - f.from.s), 1.0));
   const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
   float centre = 0, right = 0, lower = 0;
@@ -289,8 +302,8 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
       const float cx = X + bendX * scales[i], cy = Y + bendY * scales[i];
       const float dx = cx - (previousX + previousBendX * scales[i]);
       const float dy = cy - (previousY + previousBendY * scales[i]);
-      const int nx = int(std::min(std::fabs(dx) + 1, 5.0f));
-      const int ny = int(std::min(std::fabs(dy) + 1, 5.0f));
+      const int nx = GridCount(dx, 5);
+      const int ny = GridCount(dy, 5);
       float sum = 0;
       int read = 0;
       for (int row = 0; row < ny; ++row) {
@@ -425,8 +438,8 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
   const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
   if (glass && glassIndex >= 0 && glass[glassIndex].enabled && RenderWidth > 0 &&
       RenderHeight > 0) {
-    const int X = std::clamp(int(std::floor(originX + px + 0.5f)), 0, RenderWidth - 1);
-    const int Y = std::clamp(int(std::floor(originY + py + 0.5f)), 0, RenderHeight - 1);
+    const int X = Truncated(std::floor(originX + px + 0.5f), RenderWidth);
+    const int Y = Truncated(std::floor(originY + py + 0.5f), RenderHeight);
     ApplyGlass(glass[glassIndex], n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
                base, opacity);
   }
@@ -439,7 +452,10 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
     const Vec3 direction = NormalisedOrSame(Vec3{light.x, light.y, light.z} - position);
     float d = float(Dot(direction, n)) * light.multiplier;
     if (!(d > 0)) d = 0;
-    const float highlight = std::pow(d, exponent) * strength;
+    // A light behind the surface (d = 0) is common with the second light
+    // below the image plane; 0 to a positive power needs no call.
+    const float power = (d > 0 || !(exponent > 0)) ? std::pow(d, exponent) : 0.0f;
+    const float highlight = power * strength;
     const float diffuse = d * (1 - selfIllum) + selfIllum;
     const float colour[3] = {light.r, light.g, light.b};
     for (int i = 0; i < 3; ++i)

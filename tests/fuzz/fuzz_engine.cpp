@@ -1,0 +1,134 @@
+// Random scenes for __RasterScene: any switches, small images, points with
+// arbitrary float bit patterns (NaN, infinities, huge values), indices a
+// little outside the point array, random materials, textures, lights and
+// glass. Every buffer has exactly its size, so that AddressSanitizer sees
+// any access outside it.
+#include "engine3d/engine3d.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+class Reader {
+ public:
+  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+  float Float() {
+    uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) bits = bits << 8 | Byte();
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+  }
+  // Mostly ordinary coordinates, sometimes any bit pattern at all.
+  float Coordinate(float range) {
+    const uint8_t kind = Byte();
+    if (kind < 200) return (float(Byte()) - 128) * range / 128;
+    return Float();
+  }
+
+ private:
+  const uint8_t* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Reader in(data, size);
+  static const uint8_t kModes[] = {0, 1, 2, 3, 6, 8, 9, 10, 4, 200};
+  __SetDrawMode(kModes[in.Byte() % 10]);
+  __SetQuality(in.Byte() & 1);
+  const uint8_t flags = in.Byte();
+  __SetDeep(flags & 1);
+  __SetDrawBackFaces((flags >> 1) & 1);
+  __SetDubleSide((flags >> 2) & 1);
+  __SetUseMultyRefract((flags >> 3) % 3);
+  __SetUsePhong2((flags >> 5) & 1);
+  _WireSize = (flags & 0x80) ? in.Float() : float(in.Byte() % 8);
+  _Persp_Val = (flags & 0x40) ? 1.0f : 0.0f;
+  _Persp_Far = in.Coordinate(2000);
+
+  const int width = in.Byte() % 40;
+  const int height = in.Byte() % 40;
+  const int rowStride = width * 4 + (in.Byte() % 3) * 4;
+  const size_t imageBytes = size_t(rowStride) * height * (_Deep ? 2 : 1);
+  std::vector<uint8_t> target(imageBytes), source(imageBytes);
+  for (size_t i = 0; i < imageBytes; ++i) source[i] = target[i] = uint8_t(i * 37);
+
+  const int pointCount = in.Byte() % 24;
+  std::vector<__Point3ds> points(size_t(pointCount) + 1);  // never empty, for data()
+  for (int i = 0; i < pointCount; ++i) {
+    __Point3ds& p = points[i];
+    p.x = in.Coordinate(40);
+    p.y = in.Coordinate(40);
+    p.z = in.Coordinate(100);
+    p.nx = in.Coordinate(1);
+    p.ny = in.Coordinate(1);
+    p.nz = in.Coordinate(1);
+    p.hasUV = in.Byte() & 1;
+    p.u = in.Coordinate(2);
+    p.v = in.Coordinate(2);
+  }
+  const int triangleCount = in.Byte() % 24;
+  std::vector<__Triangle3ds> triangles(size_t(triangleCount) + 1);
+  for (int i = 0; i < triangleCount; ++i) {
+    __Triangle3ds& t = triangles[i];
+    t.a = int(in.Byte() % (pointCount + 4)) - 2;
+    t.b = int(in.Byte() % (pointCount + 4)) - 2;
+    t.c = int(in.Byte() % (pointCount + 4)) - 2;
+    t.material = in.Byte() % 3;
+  }
+
+  const int materialCount = in.Byte() % 3;
+  std::vector<material3ds> materials(size_t(materialCount) + 1);
+  std::vector<__Texture> textures(size_t(materialCount) * 4 + 1);
+  std::vector<GlassProp> glass(size_t(materialCount) + 1);
+  std::vector<std::vector<uint8_t>> bitmaps;
+  for (int m = 0; m < materialCount; ++m) {
+    material3ds& mat = materials[m];
+    for (int i = 0; i < 3; ++i) {
+      mat.diffuse[i] = in.Byte() / 255.0f;
+      mat.specular[i] = in.Byte() / 255.0f;
+    }
+    mat.shininess = in.Coordinate(2);
+    mat.shinStrength = in.Coordinate(2);
+    mat.transparency = in.Coordinate(1);
+    mat.selfIllum = in.Byte() / 255.0f;
+    map3ds* maps[4] = {&mat.colourMap, &mat.opacityMap, &mat.bumpMap, &mat.reflectionMap};
+    for (int k = 0; k < 4; ++k) {
+      maps[k]->percent = in.Coordinate(1);
+      maps[k]->uScale = in.Coordinate(4);
+      maps[k]->vScale = in.Coordinate(4);
+      maps[k]->uOffset = in.Coordinate(4);
+      maps[k]->vOffset = in.Coordinate(4);
+      if (in.Byte() & 1) {
+        const int w = 1 + in.Byte() % 6, h = 1 + in.Byte() % 6;
+        const bool deep = in.Byte() & 1;
+        bitmaps.emplace_back(size_t(w) * h * 4 * (deep ? 2 : 1), uint8_t(in.Byte()));
+        textures[m * 4 + k] = __Texture{1, w, h, bitmaps.back().data(), uint8_t(deep)};
+      }
+    }
+    glass[m] = GlassProp{uint8_t(in.Byte() & 1), in.Coordinate(2), in.Coordinate(20),
+                         in.Coordinate(100)};
+  }
+  const int lightCount = in.Byte() % 3;
+  std::vector<light3ds> lights(size_t(lightCount) + 1);
+  for (int l = 0; l < lightCount; ++l) {
+    lights[l].x = in.Coordinate(1000);
+    lights[l].y = in.Coordinate(1000);
+    lights[l].z = in.Coordinate(1000);
+    lights[l].r = lights[l].g = lights[l].b = 1;
+    lights[l].multiplier = in.Coordinate(2);
+  }
+
+  __RasterScene(target.data(), source.data(), width, height, rowStride, pointCount,
+                triangleCount, triangles.data(), points.data(), width / 2 + in.Byte() % 5 - 2,
+                height / 2, materialCount, materials.data(), textures.data(), lightCount,
+                lights.data(), (flags & 0x10) ? glass.data() : nullptr);
+  return 0;
+}

@@ -6,6 +6,7 @@
 #endif
 #include <windows.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/win32/module_instance.h"
@@ -155,6 +156,18 @@ bool FileExists(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+  // Through to the disk before answering, so that a finished write is never
+  // left as the temporary name alone after a power cut.
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  // Callers report the failure through errno, as with rename() elsewhere.
+  const DWORD code = GetLastError();
+  errno = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND           ? ENOENT
+          : code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EACCES
+                                                                            : EIO;
+  return false;
+}
 
 bool MakeDirectory(const std::string& path) {
   if (CreateDirectoryA(path.c_str(), nullptr)) return true;

@@ -96,6 +96,8 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   // A PNG cut in half.
   ASSERT_TRUE(WriteImage(Temp("whole.png"), Pattern(ImageMode::RGB, 8, false, 300, 300), FileFormat::PNG, error));
   const auto size = std::filesystem::file_size(Temp("whole.png"));
+  // MinGW's copy_file refuses to overwrite even when asked to.
+  std::filesystem::remove(Temp("half.png"));
   std::filesystem::copy_file(Temp("whole.png"), Temp("half.png"), std::filesystem::copy_options::overwrite_existing);
   std::filesystem::resize_file(Temp("half.png"), size / 2);
   EXPECT_FALSE(ReadImage(Temp("half.png"), image, error));

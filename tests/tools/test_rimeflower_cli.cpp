@@ -1,8 +1,11 @@
 // The rimeflower program as a user runs it.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,20 +33,37 @@ class Cli : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     // Keep the user's own last-used values out of the tests.
+#ifdef _WIN32
+    _putenv_s("XDG_CONFIG_HOME", (dir_ / "config").string().c_str());
+#else
     setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+#endif
   }
 
   Outcome Run(const std::string& arguments) {
     const char* bin = std::getenv("RF_BINARY_DIR");
+#ifdef _WIN32
+    // The command interpreter wants backslashes in the program's path, and
+    // _pclose answers the program's exit code itself.
+    std::string program = std::string(bin ? bin : ".") + "/bin/rimeflower.exe";
+    std::replace(program.begin(), program.end(), '/', '\\');
+    const std::string command = program + " " + arguments + " 2>&1";
+    FILE* pipe = _popen(command.c_str(), "rb");
+#else
     const std::string command = std::string(bin ? bin : ".") + "/bin/rimeflower " + arguments + " 2>&1";
-    Outcome outcome{-1, ""};
     FILE* pipe = popen(command.c_str(), "r");
+#endif
+    Outcome outcome{-1, ""};
     if (!pipe) return outcome;
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) outcome.output.append(buffer, n);
+#ifdef _WIN32
+    outcome.exitCode = _pclose(pipe);
+#else
     const int status = pclose(pipe);
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return outcome;
   }
 

@@ -11,7 +11,6 @@
 #include <wincodec.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,29 +248,57 @@ bool PeekJpeg(FILE* f, Header& h) {
   }
 }
 
-// The first directory of a TIFF file: tags 256 (width) and 257 (height),
-// stored as SHORT or LONG.
-bool PeekTiff(FILE* f, Header& h) {
+// The first directory of a TIFF file, its SHORT and LONG values by tag:
+// enough for the size check and for the plain reader below.
+struct TiffDirectory {
+  bool little = true;
+  std::map<uint32_t, std::vector<uint32_t>> tags;
+
+  uint32_t Value(uint32_t tag, uint32_t fallback) const {
+    const auto found = tags.find(tag);
+    return found == tags.end() || found->second.empty() ? fallback : found->second[0];
+  }
+};
+
+bool Seek(FILE* f, uint64_t offset) { return _fseeki64(f, int64_t(offset), SEEK_SET) == 0; }
+
+bool ReadTiffDirectory(FILE* f, TiffDirectory& d) {
   uint8_t head[8];
   if (std::fread(head, 1, 8, f) != 8) return false;
-  const bool little = head[0] == 'I';
-  auto get = [little](const uint8_t* p, int n) {
+  d.little = head[0] == 'I';
+  auto get = [&d](const uint8_t* p, int n) {
     uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v |= uint32_t(p[little ? i : n - 1 - i]) << (8 * i);
+    for (int i = 0; i < n; ++i) v |= uint32_t(p[d.little ? i : n - 1 - i]) << (8 * i);
     return v;
   };
-  const uint32_t dir = get(head + 4, 4);
-  if (get(head + 2, 2) != 42 || dir > uint32_t(LONG_MAX) || std::fseek(f, long(dir), SEEK_SET) != 0) return false;
   uint8_t count[2];
-  if (std::fread(count, 1, 2, f) != 2) return false;
-  for (uint32_t i = get(count, 2); i > 0; --i) {
-    uint8_t e[12];
-    if (std::fread(e, 1, 12, f) != 12) return false;
-    const uint32_t tag = get(e, 2), type = get(e + 2, 2);
-    if (tag != 256 && tag != 257) continue;
-    if (type != 3 && type != 4) return false;
-    (tag == 256 ? h.width : h.height) = get(e + 8, type == 3 ? 2 : 4);
+  if (get(head + 2, 2) != 42 || !Seek(f, get(head + 4, 4)) || std::fread(count, 1, 2, f) != 2) return false;
+  std::vector<uint8_t> entries(size_t(get(count, 2)) * 12);
+  if (std::fread(entries.data(), 1, entries.size(), f) != entries.size()) return false;
+  for (size_t at = 0; at < entries.size(); at += 12) {
+    const uint8_t* e = &entries[at];
+    const uint32_t tag = get(e, 2), type = get(e + 2, 2), n = get(e + 4, 4);
+    if (type != 3 && type != 4) continue;
+    const int size = type == 3 ? 2 : 4;
+    // No directory of a picture within the size limit needs more values.
+    if (n == 0 || n > 4000000) return false;
+    std::vector<uint8_t> bytes(size_t(n) * size_t(size));
+    if (bytes.size() <= 4) {
+      std::memcpy(bytes.data(), e + 8, bytes.size());
+    } else if (!Seek(f, get(e + 8, 4)) || std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+      return false;
+    }
+    std::vector<uint32_t>& values = d.tags[tag];
+    for (uint32_t i = 0; i < n; ++i) values.push_back(get(&bytes[size_t(i) * size_t(size)], size));
   }
+  return true;
+}
+
+bool PeekTiff(FILE* f, Header& h) {
+  TiffDirectory d;
+  if (!ReadTiffDirectory(f, d)) return false;
+  h.width = d.Value(256, 0);
+  h.height = d.Value(257, 0);
   return true;
 }
 
@@ -346,7 +373,9 @@ bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileF
   return layout != nullptr;
 }
 
-bool ReadWic(FileFormat format, const std::string& path, Image& image, std::string& error) {
+// `decoderRefused` tells a failure of the system's decoder from a file that
+// was refused before it (size, memory).
+bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& decoderRefused, std::string& error) {
   Header header;
   if (!PeekHeader(format, path, header, error)) return false;
   IWICImagingFactory* factory = Factory(error);
@@ -363,6 +392,7 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, std::stri
   if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
   if (FAILED(hr)) {
     error = Describe(format, "cannot decode the file", hr);
+    decoderRefused = true;
     return false;
   }
   if (w != header.width || h != header.height) {
@@ -374,7 +404,10 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, std::stri
   IWICBitmapSource* source = nullptr;
   const Layout* layout = nullptr;
   bool paletteWithoutAlpha = false;
-  if (!OpenSource(factory, frame.Get(), format, converter, source, layout, paletteWithoutAlpha, error)) return false;
+  if (!OpenSource(factory, frame.Get(), format, converter, source, layout, paletteWithoutAlpha, error)) {
+    decoderRefused = true;
+    return false;
+  }
 
   image.width = int(w);
   image.height = int(h);
@@ -408,6 +441,7 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, std::stri
     hr = source->CopyPixels(&rect, UINT(stride), UINT(stride * rows), buffer.data());
     if (FAILED(hr)) {
       error = Describe(format, "cannot decode the pixels", hr);
+      decoderRefused = true;
       return false;
     }
     for (UINT r = 0; r < rows; ++r)
@@ -415,6 +449,59 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, std::stri
              image.pixels.data() + size_t(y + r) * image.RowBytes(), sampleBytes, image.width);
   }
   return true;
+}
+
+// Uncompressed TIFFs of contiguous 8- or 16-bit samples in strips, read
+// directly when the system's decoder refuses them: Wine's has no CMYK with
+// alpha, which the plain writer below produces. False with `applies` unset
+// for every other kind of TIFF.
+bool ReadPlainTiff(const std::string& path, Image& image, bool& applies, std::string& error) {
+  applies = false;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  TiffDirectory d;
+  bool ok = ReadTiffDirectory(f, d);
+  const uint32_t photometric = d.Value(262, 99), spp = d.Value(277, 1), depth = d.Value(258, 1);
+  const int colours = photometric == 5 ? 4 : photometric == 2 ? 3 : 1;
+  const std::vector<uint32_t> none;
+  const auto tag = [&d, &none](uint32_t t) -> const std::vector<uint32_t>& {
+    const auto found = d.tags.find(t);
+    return found == d.tags.end() ? none : found->second;
+  };
+  const std::vector<uint32_t>&offsets = tag(273), &counts = tag(279), &bits = tag(258);
+  ok = ok && d.Value(259, 1) == 1 && d.Value(284, 1) == 1 && d.tags.count(322) == 0 &&
+       (photometric == 1 || photometric == 2 || photometric == 5) && (spp == uint32_t(colours) || spp == uint32_t(colours) + 1) &&
+       (depth == 8 || depth == 16) && bits.size() == spp &&
+       std::all_of(bits.begin(), bits.end(), [depth](uint32_t b) { return b == depth; }) && !offsets.empty() &&
+       offsets.size() == counts.size();
+  if (!ok) {
+    std::fclose(f);
+    return false;
+  }
+  applies = true;
+  ok = SizeAcceptable(d.Value(256, 0), d.Value(257, 0), error);
+  if (ok) {
+    image.width = int(d.Value(256, 0));
+    image.height = int(d.Value(257, 0));
+    image.mode = colours == 4 ? ImageMode::CMYK : colours == 3 ? ImageMode::RGB : ImageMode::Gray;
+    image.depth = int(depth);
+    image.hasAlpha = spp == uint32_t(colours) + 1;
+    image.format = FileFormat::TIFF;
+    ok = Allocate(image, error);
+  }
+  const uint64_t rowBytes = image.RowBytes();
+  const uint64_t rowsPerStrip = std::max<uint32_t>(1, d.Value(278, uint32_t(image.height)));
+  for (uint64_t s = 0, y = 0; ok && y < uint64_t(image.height); ++s, y += rowsPerStrip) {
+    const uint64_t rows = std::min<uint64_t>(rowsPerStrip, uint64_t(image.height) - y);
+    const size_t bytes = size_t(rows * rowBytes);
+    ok = s < offsets.size() && counts[s] >= bytes && Seek(f, offsets[s]) &&
+         std::fread(image.pixels.data() + y * rowBytes, 1, bytes, f) == bytes;
+    if (!ok) error = "TIFF: the file is truncated or damaged";
+  }
+  std::fclose(f);
+  if (ok && depth == 16 && !d.little)
+    for (size_t i = 0; i + 1 < image.pixels.size(); i += 2) std::swap(image.pixels[i], image.pixels[i + 1]);
+  return ok;
 }
 
 // ---- Writing --------------------------------------------------------------
@@ -699,7 +786,15 @@ bool WriteWic(FileFormat format, const std::string& path, const Image& image, st
 }  // namespace
 
 bool ReadCompressed(FileFormat format, const std::string& path, Image& image, std::string& error) {
-  return ReadWic(format, path, image, error);
+  bool decoderRefused = false;
+  if (ReadWic(format, path, image, decoderRefused, error)) return true;
+  if (format != FileFormat::TIFF || !decoderRefused) return false;
+  std::string plainError;
+  bool applies = false;
+  image = Image{};
+  if (ReadPlainTiff(path, image, applies, plainError)) return true;
+  if (applies) error = plainError;
+  return false;
 }
 
 bool WriteCompressed(FileFormat format, const std::string& path, const Image& image, std::string& error) {

@@ -12,7 +12,7 @@ root=$(pwd)
 jobs=${RF_JOBS:-$(nproc)}
 scripts/setup.sh test
 
-section() { printf '\n==== %s ====\n' "$1"; }
+section() { printf '\n==== %s (%s) ====\n' "$1" "$(date +%H:%M:%S)"; }
 
 section "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_BUILD_BENCH=ON >/dev/null

@@ -12,7 +12,7 @@ root=$(pwd)
 jobs=${RF_JOBS:-$(nproc)}
 scripts/setup.sh test
 
-section() { printf '\n==== %s ====\n' "$1"; }
+section() { printf '\n==== %s (%s) ====\n' "$1" "$(date +%H:%M:%S)"; }
 
 section "build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_BUILD_BENCH=ON >/dev/null
@@ -26,18 +26,28 @@ cmake --build build-asan -j "$jobs"
   ctest --output-on-failure -j "$jobs")
 
 section "fuzzing (short runs)"
-if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
+targets=""
+for src in tests/fuzz/fuzz_*.cpp; do
+  [ -e "$src" ] && targets="$targets $(basename "$src" .cpp)"
+done
+if [ -n "$targets" ]; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_FUZZ=ON \
     -DRF_BUILD_TESTS=ON -DRF_BUILD_BENCH=OFF >/dev/null
-  for src in tests/fuzz/fuzz_*.cpp; do
-    name=$(basename "$src" .cpp)
-    cmake --build build-fuzz -j "$jobs" --target "$name"
+  # shellcheck disable=SC2086
+  cmake --build build-fuzz -j "$jobs" --target $targets
+  for name in $targets; do
     corpus="$root/build-fuzz/corpus-$name"
     mkdir -p "$corpus"
     [ -d "tests/fuzz/corpus/$name" ] && cp -r "tests/fuzz/corpus/$name/." "$corpus/"
     echo "-- $name"
-    "build-fuzz/tests/fuzz/$name" -max_total_time="${RF_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 -print_final_stats=1 \
-      "$corpus" 2>&1 | tail -n 3
+    log="$root/build-fuzz/$name.log"
+    if ! "build-fuzz/tests/fuzz/$name" -max_total_time="${RF_FUZZ_SECONDS:-10}" -rss_limit_mb=2048 \
+        -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+      tail -n 40 "$log"
+      echo "fuzzing $name found a failure (log: $log)"
+      exit 1
+    fi
+    grep -E "stat::number_of_executed_units" "$log" || true
   done
 fi
 

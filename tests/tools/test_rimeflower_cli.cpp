@@ -297,3 +297,23 @@ TEST_F(Cli, PatternGrowsAlongASelectionOrAnImagesContours) {
 
 }  // namespace
 }  // namespace rf::tools
+
+namespace rf::tools {
+namespace {
+
+TEST_F(Cli, ABasicPresetChangesTheRender) {
+  WriteTestImage("in.png", 160, 120);
+  ASSERT_EQ(Run("apply " + Path("in.png") + " -o " + Path("defaults.png") + " --defaults --quiet").exitCode, 0);
+  const Outcome preset = Run("apply " + Path("in.png") + " -o " + Path("glass.png") + " --preset \"Clear glass\" --quiet");
+  ASSERT_EQ(preset.exitCode, 0) << preset.output;
+  Image a, b;
+  std::string error;
+  ASSERT_TRUE(ReadImage(Path("defaults.png"), a, error)) << error;
+  ASSERT_TRUE(ReadImage(Path("glass.png"), b, error)) << error;
+  EXPECT_NE(a.pixels, b.pixels);
+  EXPECT_EQ(Run("apply " + Path("in.png") + " -o " + Path("x.png") + " --preset \"No such preset\"").exitCode, 1);
+  EXPECT_FALSE(fs::exists(Path("x.png")));
+}
+
+}  // namespace
+}  // namespace rf::tools

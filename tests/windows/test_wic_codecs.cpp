@@ -244,6 +244,71 @@ TEST(WicCodecs, UncompressedBigEndianTiffIsRead) {
   EXPECT_TRUE(image.pixels.empty());
 }
 
+// A PNG written by hand, its image data in stored (uncompressed) deflate
+// blocks: the kinds the Linux codecs never write but users have.
+std::string Chunk(const std::string& type, const std::string& data) {
+  auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+  uint32_t crc = 0xFFFFFFFFu;
+  for (char ch : type + data) {
+    crc ^= uint8_t(ch);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return be32(uint32_t(data.size())) + type + data + be32(~crc);
+}
+
+std::string HandMadePng(int width, int height, int depth, int colourType, const std::string& rows,
+                        const std::string& palette = "", const std::string& transparency = "") {
+  auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+  uint32_t a = 1, b = 0;
+  for (char ch : rows) {
+    a = (a + uint8_t(ch)) % 65521;
+    b = (b + a) % 65521;
+  }
+  const uint16_t n = uint16_t(rows.size());
+  const std::string zlib = std::string("\x78\x01\x01", 3) + char(n & 0xFF) + char(n >> 8) + char(~n & 0xFF) +
+                           char((~n >> 8) & 0xFF) + rows + be32(b << 16 | a);
+  std::string png = std::string("\x89PNG\r\n\x1a\n", 8);
+  png += Chunk("IHDR", be32(uint32_t(width)) + be32(uint32_t(height)) + char(depth) + char(colourType) + std::string(3, '\0'));
+  if (!palette.empty()) png += Chunk("PLTE", palette);
+  if (!transparency.empty()) png += Chunk("tRNS", transparency);
+  return png + Chunk("IDAT", zlib) + Chunk("IEND", "");
+}
+
+// Palettes, 1-bit grey and transparency chunks reach the host through the
+// system's converter; they must come out as libpng gives them on Linux.
+TEST(WicCodecs, PalettesAndSmallDepthsReadAsOnLinux) {
+  const std::string palette = std::string("\x10\x20\x30\xF0\xE0\xD0\x01\x80\xFF", 9);
+  const std::string indices = std::string("\0\0\x01\x02", 4) + std::string("\0\x02\x01\0", 4);  // filter 0, 3 pixels
+  struct Case {
+    const char* name;
+    std::string file;
+    ImageMode mode;
+    bool alpha;
+    std::vector<uint8_t> pixels;
+  };
+  const Case cases[] = {
+      {"palette.png", HandMadePng(3, 2, 8, 3, indices, palette), ImageMode::RGB, false,
+       {0x10, 0x20, 0x30, 0xF0, 0xE0, 0xD0, 0x01, 0x80, 0xFF, 0x01, 0x80, 0xFF, 0xF0, 0xE0, 0xD0, 0x10, 0x20, 0x30}},
+      {"palette-trns.png", HandMadePng(3, 2, 8, 3, indices, palette, std::string("\xFF\x40", 2)), ImageMode::RGB, true,
+       {0x10, 0x20, 0x30, 0xFF, 0xF0, 0xE0, 0xD0, 0x40, 0x01, 0x80, 0xFF, 0xFF,
+        0x01, 0x80, 0xFF, 0xFF, 0xF0, 0xE0, 0xD0, 0x40, 0x10, 0x20, 0x30, 0xFF}},
+      {"bits.png", HandMadePng(10, 2, 1, 0, std::string("\0\xA5\x80\0\x0F\x40", 6)), ImageMode::Gray, false,
+       {255, 0, 255, 0, 0, 255, 0, 255, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 255}},
+      {"grey-trns.png", HandMadePng(3, 1, 8, 0, std::string("\0\x20\x40\x20", 4), "", std::string("\0\x20", 2)),
+       ImageMode::Gray, true, {0x20, 0, 0x40, 0xFF, 0x20, 0}},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(Temp(c.name), c.file);
+    Image image;
+    std::string error;
+    ASSERT_TRUE(ReadImage(Temp(c.name), image, error)) << c.name << ": " << error;
+    EXPECT_EQ(image.mode, c.mode) << c.name;
+    EXPECT_EQ(image.depth, 8) << c.name;
+    EXPECT_EQ(image.hasAlpha, c.alpha) << c.name;
+    EXPECT_EQ(image.pixels, c.pixels) << c.name;
+  }
+}
+
 TEST(WicCodecs, WritesThatCannotSucceedAreRefused) {
   std::string error;
   const Image cmyk = MakeCodecSample(Sample("cmyk8.tif"));

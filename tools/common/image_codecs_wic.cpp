@@ -322,10 +322,10 @@ bool PeekHeader(FileFormat format, const std::string& path, Header& h, std::stri
 
 // The decoded source and the layout its pixels arrive in. Formats outside
 // the table (palettes, 1 to 4 bits, premultiplied alpha, floating point) go
-// through WIC's converter to the nearest layout the table has.
+// through WIC's converter to RGBA of 8 or 16 bits.
 bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileFormat format,
                 ComRef<IWICFormatConverter>& converter, IWICBitmapSource*& source, const Layout*& layout,
-                bool& paletteWithoutAlpha, std::string& error) {
+                bool& sourceWithoutAlpha, std::string& error) {
   WICPixelFormatGUID native{};
   HRESULT hr = frame->GetPixelFormat(&native);
   if (FAILED(hr)) {
@@ -337,6 +337,7 @@ bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileF
   if (layout) return true;
 
   UINT bitsPerPixel = 0, channels = 0;
+  BOOL transparency = TRUE;
   {
     ComRef<IWICComponentInfo> info;
     ComRef<IWICPixelFormatInfo2> pixelInfo;
@@ -344,22 +345,21 @@ bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileF
         SUCCEEDED(info->QueryInterface(IID_IWICPixelFormatInfo2, pixelInfo.OutVoid()))) {
       pixelInfo->GetBitsPerPixel(&bitsPerPixel);
       pixelInfo->GetChannelCount(&channels);
+      pixelInfo->SupportsTransparency(&transparency);
     }
   }
+  // RGBA is the one target every converter offers from every format (Wine's
+  // has no 1-bit grey to 8-bit grey); a grey PNG is made grey again below.
   const bool deep = channels > 0 && bitsPerPixel / channels > 8;
-  WICPixelFormatGUID target = GUID_WICPixelFormat32bppRGBA;
-  if (IsEqualGUID(native, GUID_WICPixelFormatBlackWhite) || IsEqualGUID(native, GUID_WICPixelFormat2bppGray) ||
-      IsEqualGUID(native, GUID_WICPixelFormat4bppGray)) {
-    target = GUID_WICPixelFormat8bppGray;
-  } else if (deep) {
-    target = GUID_WICPixelFormat64bppRGBA;
-  }
-  // A palette without transparency reads as plain RGB, as libpng gives it.
+  const WICPixelFormatGUID target = deep ? GUID_WICPixelFormat64bppRGBA : GUID_WICPixelFormat32bppRGBA;
+  // The alpha the converter adds is kept only where the source can have
+  // some; a palette says for itself, as libpng's expansion does.
   ComRef<IWICPalette> palette;
   BOOL paletteAlpha = TRUE;
   if (SUCCEEDED(factory->CreatePalette(palette.Out())) && SUCCEEDED(frame->CopyPalette(palette.Get())) &&
-      SUCCEEDED(palette->HasAlpha(&paletteAlpha)) && !paletteAlpha && !IsEqualGUID(target, GUID_WICPixelFormat8bppGray))
-    paletteWithoutAlpha = true;
+      SUCCEEDED(palette->HasAlpha(&paletteAlpha)))
+    transparency = paletteAlpha;
+  sourceWithoutAlpha = !transparency;
 
   hr = factory->CreateFormatConverter(converter.Out());
   if (SUCCEEDED(hr))
@@ -403,8 +403,8 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& dec
   ComRef<IWICFormatConverter> converter;
   IWICBitmapSource* source = nullptr;
   const Layout* layout = nullptr;
-  bool paletteWithoutAlpha = false;
-  if (!OpenSource(factory, frame.Get(), format, converter, source, layout, paletteWithoutAlpha, error)) {
+  bool sourceWithoutAlpha = false;
+  if (!OpenSource(factory, frame.Get(), format, converter, source, layout, sourceWithoutAlpha, error)) {
     decoderRefused = true;
     return false;
   }
@@ -413,7 +413,7 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& dec
   image.height = int(h);
   image.depth = layout->depth;
   image.mode = layout->mode;
-  image.hasAlpha = layout->alpha && !paletteWithoutAlpha;
+  image.hasAlpha = layout->alpha && !sourceWithoutAlpha;
   // WIC has no grey-with-alpha format and hands such PNGs over as RGBA.
   if (format == FileFormat::PNG && header.grey && image.mode == ImageMode::RGB) image.mode = ImageMode::Gray;
   image.format = format;

@@ -35,6 +35,8 @@ done
 export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY  # headless: dialogs fail at once instead of waiting for a click
 start=$(seconds)
+# On a clean clone the prefix does not exist yet; the server needs its folder.
+mkdir -p "$WINEPREFIX"
 wineserver -k 2>/dev/null || true
 # Wine's own services start with the first program and inherit its output;
 # started here, they hold /dev/null rather than the pipe ctest reads a test
@@ -82,6 +84,16 @@ fi
 
 section "rimeflower.exe smoke run"
 exe="$root/build-win/bin/rimeflower.exe"
+# The host, too, must run on a bare Windows: system DLLs only (WIC is reached
+# through COM, by ole32).
+dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+echo "rimeflower.exe imports:" $dlls
+for dll in $dlls; do
+  case "$dll" in
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|ole32.dll|oleaut32.dll|windowscodecs.dll) ;;
+    *) echo "rimeflower.exe needs $dll, which Windows does not have"; exit 1 ;;
+  esac
+done
 plugin_win=$(winepath -w "$root/build-win/plugin")
 start=$(seconds)
 wine "$exe" info "$(winepath -w "$module")" >build-win/info-windows.txt

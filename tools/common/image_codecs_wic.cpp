@@ -2,6 +2,11 @@
 // that the host carries no codec library of its own. The images come out in
 // the same layout as on Linux: interleaved, colour channels in RGB or CMYK
 // order then alpha, 16-bit samples native-endian, CMYK with 0 meaning no ink.
+//
+// WIC implementations differ (Wine's has no CMYK TIFF encoder, no CMYK-with-
+// alpha TIFF decoder, and two encoder quirks), so what the system cannot do
+// for TIFF is done here with plain uncompressed files, and each encoder is
+// probed once before its output is trusted.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif

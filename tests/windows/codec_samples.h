@@ -78,8 +78,9 @@ inline tools::Image MakeCodecSample(const CodecSample& s, int width = 61, int he
 // Empty when `read` is the sample (JPEG within `jpegTolerance`), else what
 // differs first.
 inline std::string CompareWithCodecSample(const CodecSample& s, const tools::Image& read, int jpegTolerance = 12) {
-  const tools::Image want = MakeCodecSample(s, read.width, read.height);
-  if (read.width != 61 || read.height != 37) return "size " + std::to_string(read.width) + " x " + std::to_string(read.height);
+  if (read.width != 61 || read.height != 37)
+    return "size " + std::to_string(read.width) + " x " + std::to_string(read.height);
+  const tools::Image want = MakeCodecSample(s);
   if (read.mode != want.mode || read.depth != want.depth || read.hasAlpha != want.hasAlpha)
     return "layout: mode " + std::to_string(int(read.mode)) + ", " + std::to_string(read.depth) + " bits, alpha " +
            std::to_string(read.hasAlpha) + "; expected mode " + std::to_string(int(want.mode)) + ", " +

@@ -121,8 +121,8 @@ TEST(WicCodecs, AgreesWithTheLinuxCodecs) {
     Image decoded;
     std::string error;
     EXPECT_TRUE(ReadImage(lin + name, decoded, error)) << error;
-    EXPECT_TRUE(WriteImage(win + "decoded-" + name + ".png", decoded, FileFormat::PNG, error) || decoded.mode == ImageMode::CMYK)
-        << error;
+    if (decoded.mode == ImageMode::CMYK) continue;  // PNG has no CMYK
+    EXPECT_TRUE(WriteImage(win + "decoded-" + name + ".png", decoded, FileFormat::PNG, error)) << error;
   }
 }
 
@@ -203,7 +203,8 @@ TEST(WicCodecs, UncompressedBigEndianTiffIsRead) {
     }
   };
   const uint32_t width = 3, height = 2, rowBytes = width * 5 * 2;
-  const uint32_t bitsAt = 8 + 2 + 11 * 12 + 4, offsetsAt = bitsAt + 10, countsAt = offsetsAt + 8, pixelsAt = countsAt + 8;
+  const uint32_t bitsAt = 8 + 2 + 11 * 12 + 4, offsetsAt = bitsAt + 10;
+  const uint32_t countsAt = offsetsAt + 8, pixelsAt = countsAt + 8;
   put16(11);
   entry(256, 3, 1, width);
   entry(257, 3, 1, height);
@@ -268,7 +269,8 @@ std::string HandMadePng(int width, int height, int depth, int colourType, const 
   const std::string zlib = std::string("\x78\x01\x01", 3) + char(n & 0xFF) + char(n >> 8) + char(~n & 0xFF) +
                            char((~n >> 8) & 0xFF) + rows + be32(b << 16 | a);
   std::string png = std::string("\x89PNG\r\n\x1a\n", 8);
-  png += Chunk("IHDR", be32(uint32_t(width)) + be32(uint32_t(height)) + char(depth) + char(colourType) + std::string(3, '\0'));
+  png += Chunk("IHDR", be32(uint32_t(width)) + be32(uint32_t(height)) + char(depth) + char(colourType) +
+                          std::string(3, '\0'));
   if (!palette.empty()) png += Chunk("PLTE", palette);
   if (!transparency.empty()) png += Chunk("tRNS", transparency);
   return png + Chunk("IDAT", zlib) + Chunk("IEND", "");

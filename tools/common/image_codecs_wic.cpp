@@ -475,7 +475,8 @@ bool ReadPlainTiff(const std::string& path, Image& image, bool& applies, std::st
   };
   const std::vector<uint32_t>&offsets = tag(273), &counts = tag(279), &bits = tag(258);
   ok = ok && d.Value(259, 1) == 1 && d.Value(284, 1) == 1 && d.tags.count(322) == 0 &&
-       (photometric == 1 || photometric == 2 || photometric == 5) && (spp == uint32_t(colours) || spp == uint32_t(colours) + 1) &&
+       (photometric == 1 || photometric == 2 || photometric == 5) &&
+       (spp == uint32_t(colours) || spp == uint32_t(colours) + 1) &&
        (depth == 8 || depth == 16) && bits.size() == spp &&
        std::all_of(bits.begin(), bits.end(), [depth](uint32_t b) { return b == depth; }) && !offsets.empty() &&
        offsets.size() == counts.size();
@@ -643,8 +644,9 @@ Quirk ProbeQuirk(IWICImagingFactory* factory, FileFormat format, const Layout& w
   if (FAILED(frame->CopyPixels(&one, UINT(pixel.size()), UINT(pixel.size()), pixel.data()))) return Quirk::None;
   // The first stored sample is a colour sample in every layout of the table.
   if (probe.depth == 16 && pixel[0] == 0x34 && pixel[1] == 0x12) return Quirk::SwapBytes;
-  if (probe.mode == ImageMode::CMYK && std::abs(int(pixel[probe.depth == 16 ? 1 : 0]) - (probe.depth == 16 ? 0xCB : 0xED)) <= 3)
-    return Quirk::InvertInk;
+  // Inverted, 0x12 (or 0x3412) reads back near 0xED (0xCBED); JPEG may round.
+  const int high = probe.depth == 16 ? pixel[1] : pixel[0];
+  if (probe.mode == ImageMode::CMYK && std::abs(high - (probe.depth == 16 ? 0xCB : 0xED)) <= 3) return Quirk::InvertInk;
   return Quirk::None;
 }
 

@@ -73,6 +73,22 @@ TEST(ImageIo, JpegIsCloseAndRefusesTransparency) {
   EXPECT_FALSE(WriteImage(Temp("alpha.jpg"), Pattern(ImageMode::RGB, 8, true), FileFormat::Unknown, error));
 }
 
+TEST(ImageIo, CmykJpegKeepsItsInk) {
+  Image written;
+  written.width = 32;
+  written.height = 32;
+  written.mode = ImageMode::CMYK;
+  written.pixels.assign(written.RowBytes() * 32, 0);
+  for (size_t i = 0; i < written.pixels.size(); i += 4) written.pixels[i] = 200;  // cyan ink only
+  std::string error;
+  ASSERT_TRUE(WriteImage(Temp("cmyk.jpg"), written, FileFormat::Unknown, error)) << error;
+  Image read;
+  ASSERT_TRUE(ReadImage(Temp("cmyk.jpg"), read, error)) << error;
+  ASSERT_EQ(read.mode, ImageMode::CMYK);
+  EXPECT_NEAR(read.pixels[0], 200, 4);
+  EXPECT_NEAR(read.pixels[3], 0, 4);
+}
+
 TEST(ImageIo, FormatIsFoundByContentNotName) {
   std::string error;
   ASSERT_TRUE(WriteImage(Temp("really-a-png.jpg"), Pattern(ImageMode::RGB, 8, false), FileFormat::PNG, error));

@@ -136,11 +136,11 @@ bool DescriptorRegistry::Load() {
 
 bool DescriptorRegistry::Save() const {
   if (path_.empty()) return true;
-  const size_t slash = path_.find_last_of('/');
+  const size_t slash = path_.find_last_of("/\\");
   if (slash != std::string::npos) {
     // Create the folder and its parents.
     for (size_t i = 1; i <= slash; ++i)
-      if (path_[i] == '/' || i == slash) platform::MakeDirectory(path_.substr(0, i == slash ? slash : i));
+      if (platform::IsPathSeparator(path_[i]) || i == slash) platform::MakeDirectory(path_.substr(0, i == slash ? slash : i));
   }
   const std::string temp = path_ + ".partial";
   {

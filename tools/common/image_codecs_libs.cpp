@@ -191,8 +191,17 @@ bool WriteJpeg(FILE* f, const Image& image, std::string& error) {
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, 92, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
+  // libjpeg marks CMYK files as Adobe's, whose ink is stored inverted; the
+  // reader undoes that, so the writer must do it.
+  const bool invert = image.mode == ImageMode::CMYK;
+  std::vector<uint8_t> inverted(invert ? image.RowBytes() : 0);
   while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + size_t(cinfo.next_scanline) * image.RowBytes());
+    const uint8_t* source = image.pixels.data() + size_t(cinfo.next_scanline) * image.RowBytes();
+    if (invert) {
+      for (size_t i = 0; i < inverted.size(); ++i) inverted[i] = uint8_t(255 - source[i]);
+      source = inverted.data();
+    }
+    JSAMPROW row = const_cast<JSAMPROW>(source);
     jpeg_write_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_compress(&cinfo);

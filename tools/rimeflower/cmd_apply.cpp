@@ -117,7 +117,7 @@ int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
   const bool bar = !s.quiet && isatty(2);
   if (bar) options.onProgress = ProgressBar;
   const RunReport report = host.Run(doc, options);
-  if (bar) std::fputs("\r\033[K", stderr);
+  if (bar) std::fprintf(stderr, "\r%36s\r", "");  // plain blanks: old consoles know no escapes
   if (!report.refusal.empty()) return Fail("the filter cannot be applied: " + report.refusal);
   if (report.result != 0) return Fail("the filter failed: " + DescribeResult(report.result) + "; nothing was written");
   if (!s.record.empty()) {

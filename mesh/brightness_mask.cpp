@@ -15,7 +15,7 @@ namespace rf::mesh {
 namespace {
 
 constexpr int32_t kRadius = 5;  // 11 x 11 window
-constexpr int kBandWidth = 84;
+constexpr unsigned kBandWidth = 84;
 
 // The median works on histograms split into 16 coarse bins of 16 fine bins.
 // No count can exceed 121 (the window), so every count fits a byte and 16 of
@@ -91,24 +91,25 @@ class SlidingMedian {
     return fine && coarse;
   }
 
-  void Run(uint8_t* target) {
-    for (int32_t x0 = 0; x0 < imageWidth; x0 += kStripWidth) {
-      const int32_t x1 = std::min(imageWidth, x0 + kStripWidth);
-      RunStrip(x0, x1, target);
+  // The medians of columns [x0, x1) and rows [y0, y1) only; the rest of
+  // `target` is left alone.
+  void Run(uint8_t* target, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
+    for (int32_t strip = x0; strip < x1; strip += kStripWidth) {
+      RunStrip(strip, std::min(x1, strip + kStripWidth), y0, y1, target);
     }
   }
 
  private:
   // Output columns [x0, x1); the histograms cover the window's reach beyond.
-  void RunStrip(int32_t x0, int32_t x1, uint8_t* target) {
+  void RunStrip(int32_t x0, int32_t x1, int32_t y0, int32_t y1, uint8_t* target) {
     histFirst = std::max(0, x0 - kRadius);
     histWidth = size_t(std::min(imageWidth, x1 + kRadius) - histFirst);
     std::memset(fine, 0, histWidth * 256);
     std::memset(coarse, 0, histWidth * 16);
 
-    for (int32_t y = 0; y <= std::min(kRadius, height - 1); ++y) AddRow(y, 1);
-    for (int32_t y = 0; y < height; ++y) {
-      if (y > 0) {
+    for (int32_t y = std::max(0, y0 - kRadius); y <= std::min(y0 + kRadius, height - 1); ++y) AddRow(y, 1);
+    for (int32_t y = y0; y < y1; ++y) {
+      if (y > y0) {
         if (y - kRadius - 1 >= 0) AddRow(y - kRadius - 1, -1);
         if (y + kRadius < height) AddRow(y + kRadius, 1);
       }
@@ -197,6 +198,85 @@ class SlidingMedian {
   int32_t fineLast[16] = {};
 };
 
+// ---- Bands without the median ----
+//
+// The mask needs only the band the median falls in. With an odd count n the
+// median is the value of rank (n - 1) / 2 counted from the smallest, so it is
+// at least t exactly when at most (n - 1) / 2 values lie below t, that is when
+// at least (n + 1) / 2 values are t or more. And trunc(m / 84) x 84 is 84
+// times the number of the thresholds 84, 168 and 252 that m reaches. So the
+// band follows from three counts per window, which box sums give in a few
+// additions per pixel.
+//
+// A full window holds 121 values. Only a window clipped by a border can hold
+// an even count, and the truncated mean of its two middle values depends on
+// the values themselves, not just on counts; the frame of pixels within
+// kRadius of a border therefore takes the exact median.
+
+// The three counts share a word, a byte lane each, lane 0 for 84. No count
+// exceeds 121, so a lane never carries into the next, and sums that end
+// non-negative in every lane come out right even when a subtraction borrows
+// on the way.
+struct ThresholdLanes {
+  uint32_t lanes[256];
+  constexpr ThresholdLanes() : lanes() {
+    for (unsigned v = 0; v < 256; ++v) {
+      lanes[v] = (v >= 1 * kBandWidth ? 1u : 0u) | (v >= 2 * kBandWidth ? 1u << 8 : 0u) |
+                 (v >= 3 * kBandWidth ? 1u << 16 : 0u);
+    }
+  }
+};
+constexpr ThresholdLanes kThresholdLanes;
+
+constexpr int32_t kWindow = 2 * kRadius + 1;
+constexpr uint32_t kMajority = (kWindow * kWindow + 1) / 2;  // 61 of 121
+
+// The band of a full window from its three counts: adding 128 - 61 sets a
+// lane's high bit exactly when its count is 61 or more, and the multiply
+// adds the three bits into the third byte.
+inline uint8_t BandOfCounts(uint32_t counts) {
+  constexpr uint32_t kBias = (128 - kMajority) * 0x010101u;
+  const uint32_t reached = ((counts + kBias) >> 7) & 0x010101u;
+  return uint8_t(((reached * 0x010101u) >> 16 & 0xFF) * kBandWidth);
+}
+
+// Bands of the pixels whose window lies wholly inside the image: rows and
+// columns kRadius to size - 1 - kRadius. `columns` holds, per image column,
+// the counts of the kWindow rows around the current row.
+void BandsOfFullWindows(const uint8_t* brightness, int32_t width, int32_t height, uint32_t* columns,
+                        uint8_t* mask) {
+  const size_t stride = size_t(width);
+  std::fill(columns, columns + width, 0u);
+  for (int32_t y = 0; y < kWindow; ++y) {
+    const uint8_t* row = brightness + size_t(y) * stride;
+    for (int32_t x = 0; x < width; ++x) columns[x] += kThresholdLanes.lanes[row[x]];
+  }
+  for (int32_t y = kRadius; y < height - kRadius; ++y) {
+    if (y > kRadius) {
+      const uint8_t* entering = brightness + size_t(y + kRadius) * stride;
+      const uint8_t* leaving = brightness + size_t(y - kRadius - 1) * stride;
+      for (int32_t x = 0; x < width; ++x) {
+        columns[x] += kThresholdLanes.lanes[entering[x]] - kThresholdLanes.lanes[leaving[x]];
+      }
+    }
+    uint32_t counts = 0;
+    for (int32_t x = 0; x < kWindow; ++x) counts += columns[x];
+    uint8_t* out = mask + size_t(y) * stride;
+    for (int32_t x = kRadius;; ++x) {
+      out[x] = BandOfCounts(counts);
+      if (x + kRadius + 1 >= width) break;
+      counts += columns[x + kRadius + 1] - columns[x - kRadius];
+    }
+  }
+}
+
+// Exact medians of a rectangle, cut into bands.
+void ExactBands(SlidingMedian& median, uint8_t* mask, int32_t width, int32_t x0, int32_t x1, int32_t y0,
+                int32_t y1) {
+  median.Run(mask, x0, x1, y0, y1);
+  for (int32_t y = y0; y < y1; ++y) QuantiseBands(mask + size_t(y) * size_t(width) + size_t(x0), size_t(x1 - x0));
+}
+
 }  // namespace
 
 void ComputeBrightness(const uint8_t* rgba, size_t pixelCount, uint8_t* brightness) {
@@ -210,7 +290,7 @@ bool MedianFilter11(const uint8_t* source, int32_t width, int32_t height, uint8_
   if (width < 1 || height < 1 || !source || !target) return false;
   SlidingMedian median(source, width, height);
   if (!median.Allocate()) return false;
-  median.Run(target);
+  median.Run(target, 0, width, 0, height);
   return true;
 }
 
@@ -221,19 +301,28 @@ void QuantiseBands(uint8_t* data, size_t count) {
 bool BuildBrightnessMask(const uint8_t* rgba, int32_t width, int32_t height, uint8_t* mask) {
   if (width < 1 || height < 1 || !rgba || !mask) return false;
   const size_t pixels = size_t(width) * size_t(height);
+  const bool anyFullWindow = width >= kWindow && height >= kWindow;
   auto* brightness = static_cast<uint8_t*>(platform::AllocPages(pixels));
-  bool done = brightness != nullptr;
-  if (done) {
+  auto* columns = anyFullWindow ? static_cast<uint32_t*>(platform::AllocPages(size_t(width) * sizeof(uint32_t)))
+                                : nullptr;
+  SlidingMedian median(brightness, width, height);
+  const bool ready = brightness && (columns || !anyFullWindow) && median.Allocate();
+  if (ready) {
     ComputeBrightness(rgba, pixels, brightness);
-    done = MedianFilter11(brightness, width, height, mask);
-    platform::FreePages(brightness);
+    if (anyFullWindow) {
+      BandsOfFullWindows(brightness, width, height, columns, mask);
+      ExactBands(median, mask, width, 0, width, 0, kRadius);
+      ExactBands(median, mask, width, 0, width, height - kRadius, height);
+      ExactBands(median, mask, width, 0, kRadius, kRadius, height - kRadius);
+      ExactBands(median, mask, width, width - kRadius, width, kRadius, height - kRadius);
+    } else {
+      ExactBands(median, mask, width, 0, width, 0, height);
+    }
   }
-  if (!done) {
-    std::memset(mask, 0, pixels);
-    return false;
-  }
-  QuantiseBands(mask, pixels);
-  return true;
+  platform::FreePages(columns);
+  platform::FreePages(brightness);
+  if (!ready) std::memset(mask, 0, pixels);
+  return ready;
 }
 
 }  // namespace rf::mesh

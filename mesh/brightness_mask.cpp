@@ -91,17 +91,17 @@ class SlidingMedian {
     return fine && coarse;
   }
 
-  // The medians of columns [x0, x1) and rows [y0, y1) only; the rest of
-  // `target` is left alone.
-  void Run(uint8_t* target, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
+  // The medians of columns [x0, x1) and rows [y0, y1) only, into rows of
+  // `target` `targetStride` bytes apart; the rest of `target` is left alone.
+  void Run(uint8_t* target, size_t targetStride, int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
     for (int32_t strip = x0; strip < x1; strip += kStripWidth) {
-      RunStrip(strip, std::min(x1, strip + kStripWidth), y0, y1, target);
+      RunStrip(strip, std::min(x1, strip + kStripWidth), y0, y1, target, targetStride);
     }
   }
 
  private:
   // Output columns [x0, x1); the histograms cover the window's reach beyond.
-  void RunStrip(int32_t x0, int32_t x1, int32_t y0, int32_t y1, uint8_t* target) {
+  void RunStrip(int32_t x0, int32_t x1, int32_t y0, int32_t y1, uint8_t* target, size_t targetStride) {
     histFirst = std::max(0, x0 - kRadius);
     histWidth = size_t(std::min(imageWidth, x1 + kRadius) - histFirst);
     std::memset(fine, 0, histWidth * 256);
@@ -121,7 +121,7 @@ class SlidingMedian {
       for (int32_t x = firstColumn; x <= lastColumn; ++x) kernel.Add(coarse + size_t(x) * 16);
       ForgetFineSegments();
 
-      uint8_t* out = target + size_t(y) * size_t(imageWidth);
+      uint8_t* out = target + size_t(y) * targetStride;
       for (int32_t x = x0; x < x1; ++x) {
         if (x > x0) {
           if (x + kRadius < imageWidth) kernel.Add(coarse + size_t(++lastColumn) * 16);
@@ -240,42 +240,104 @@ inline uint8_t BandOfCounts(uint32_t counts) {
   return uint8_t(((reached * 0x010101u) >> 16 & 0xFF) * kBandWidth);
 }
 
-// Bands of the pixels whose window lies wholly inside the image: rows and
-// columns kRadius to size - 1 - kRadius. `columns` holds, per image column,
-// the counts of the kWindow rows around the current row.
-void BandsOfFullWindows(const uint8_t* brightness, int32_t width, int32_t height, uint32_t* columns,
-                        uint8_t* mask) {
-  const size_t stride = size_t(width);
-  std::fill(columns, columns + width, 0u);
-  for (int32_t y = 0; y < kWindow; ++y) {
-    const uint8_t* row = brightness + size_t(y) * stride;
-    for (int32_t x = 0; x < width; ++x) columns[x] += kThresholdLanes.lanes[row[x]];
-  }
-  for (int32_t y = kRadius; y < height - kRadius; ++y) {
-    if (y > kRadius) {
-      const uint8_t* entering = brightness + size_t(y + kRadius) * stride;
-      const uint8_t* leaving = brightness + size_t(y - kRadius - 1) * stride;
-      for (int32_t x = 0; x < width; ++x) {
-        columns[x] += kThresholdLanes.lanes[entering[x]] - kThresholdLanes.lanes[leaving[x]];
-      }
-    }
-    uint32_t counts = 0;
-    for (int32_t x = 0; x < kWindow; ++x) counts += columns[x];
-    uint8_t* out = mask + size_t(y) * stride;
-    for (int32_t x = kRadius;; ++x) {
-      out[x] = BandOfCounts(counts);
-      if (x + kRadius + 1 >= width) break;
-      counts += columns[x + kRadius + 1] - columns[x - kRadius];
-    }
-  }
+// Exact medians of a rectangle of a small brightness image, cut into bands.
+bool ExactBands(const uint8_t* brightness, int32_t width, int32_t height, uint8_t* target, size_t targetStride,
+                int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
+  SlidingMedian median(brightness, width, height);
+  if (!median.Allocate()) return false;
+  median.Run(target, targetStride, x0, x1, y0, y1);
+  for (int32_t y = y0; y < y1; ++y) QuantiseBands(target + size_t(y) * targetStride + size_t(x0), size_t(x1 - x0));
+  return true;
 }
 
-// Exact medians of a rectangle, cut into bands.
-void ExactBands(SlidingMedian& median, uint8_t* mask, int32_t width, int32_t x0, int32_t x1, int32_t y0,
-                int32_t y1) {
-  median.Run(mask, x0, x1, y0, y1);
-  for (int32_t y = y0; y < y1; ++y) QuantiseBands(mask + size_t(y) * size_t(width) + size_t(x0), size_t(x1 - x0));
-}
+// The mask of an image at least kWindow wide and high, row by row. Each
+// row's brightness is made once and kept in a ring while windows still need
+// it; the frame's exact medians read copies of the kFrame rows and columns
+// along each border, which hold every value their clipped windows reach. So
+// no brightness image is needed, only a few dozen bytes per row and column.
+class FullWindowBands {
+ public:
+  FullWindowBands(int32_t width, int32_t height) : width(width), height(height) {}
+  ~FullWindowBands() { platform::FreePages(block); }
+
+  bool Allocate() {
+    const size_t w = size_t(width), h = size_t(height);
+    const size_t bytes = w * sizeof(uint32_t) + w * (kRingRows + 2 * kFrame) + h * 2 * kFrame;
+    block = static_cast<uint8_t*>(platform::AllocPages(bytes));
+    if (!block) return false;
+    columns = reinterpret_cast<uint32_t*>(block);  // pages are aligned for any type
+    ring = block + w * sizeof(uint32_t);
+    topRows = ring + w * kRingRows;
+    bottomRows = topRows + w * kFrame;
+    leftColumns = bottomRows + w * kFrame;
+    rightColumns = leftColumns + h * kFrame;
+    return true;
+  }
+
+  bool Run(const uint8_t* rgba, uint8_t* mask) {
+    const size_t w = size_t(width);
+    std::fill(columns, columns + width, 0u);
+    for (int32_t y = 0; y < height; ++y) {
+      uint8_t* row = ring + size_t(y % kRingRows) * w;
+      ComputeBrightness(rgba + size_t(y) * w * 4, w, row);
+      KeepFrame(y, row);
+      AddRowCounts(row, y >= kWindow ? ring + size_t((y - kWindow) % kRingRows) * w : nullptr);
+      if (y >= kWindow - 1) BandRow(mask + size_t(y - kRadius) * w);
+    }
+    return ExactBands(topRows, width, kFrame, mask, w, 0, width, 0, kRadius) &&
+           ExactBands(bottomRows, width, kFrame, mask + size_t(height - kFrame) * w, w, 0, width, kRadius,
+                      kFrame) &&
+           ExactBands(leftColumns, kFrame, height, mask, w, 0, kRadius, kRadius, height - kRadius) &&
+           ExactBands(rightColumns, kFrame, height, mask + size_t(width - kFrame), w, kRadius, kFrame, kRadius,
+                      height - kRadius);
+  }
+
+ private:
+  // One more row than the window, so that the row entering never overwrites
+  // the one leaving before its counts are taken out.
+  static constexpr int32_t kRingRows = kWindow + 1;
+  static constexpr int32_t kFrame = 2 * kRadius;
+
+  void KeepFrame(int32_t y, const uint8_t* row) {
+    const size_t w = size_t(width);
+    if (y < kFrame) std::memcpy(topRows + size_t(y) * w, row, w);
+    if (y >= height - kFrame) std::memcpy(bottomRows + size_t(y - (height - kFrame)) * w, row, w);
+    std::memcpy(leftColumns + size_t(y) * kFrame, row, kFrame);
+    std::memcpy(rightColumns + size_t(y) * kFrame, row + w - kFrame, kFrame);
+  }
+
+  void AddRowCounts(const uint8_t* entering, const uint8_t* leaving) {
+    uint32_t* counts = columns;
+    const ThresholdLanes& lanes = kThresholdLanes;
+    if (leaving) {
+      for (int32_t x = 0; x < width; ++x) counts[x] += lanes.lanes[entering[x]] - lanes.lanes[leaving[x]];
+    } else {
+      for (int32_t x = 0; x < width; ++x) counts[x] += lanes.lanes[entering[x]];
+    }
+  }
+
+  // Bands of one row's full windows, columns kRadius to width - 1 - kRadius.
+  void BandRow(uint8_t* out) const {
+    const uint32_t* counts = columns;
+    uint32_t window = 0;
+    for (int32_t x = 0; x < kWindow; ++x) window += counts[x];
+    for (int32_t x = kRadius;; ++x) {
+      out[x] = BandOfCounts(window);
+      if (x + kRadius + 1 >= width) break;
+      window += counts[x + kRadius + 1] - counts[x - kRadius];
+    }
+  }
+
+  int32_t width;
+  int32_t height;
+  uint8_t* block = nullptr;
+  uint32_t* columns = nullptr;  // per image column, the counts of the rows in the window
+  uint8_t* ring = nullptr;
+  uint8_t* topRows = nullptr;
+  uint8_t* bottomRows = nullptr;
+  uint8_t* leftColumns = nullptr;  // kFrame bytes per row
+  uint8_t* rightColumns = nullptr;
+};
 
 }  // namespace
 
@@ -290,7 +352,7 @@ bool MedianFilter11(const uint8_t* source, int32_t width, int32_t height, uint8_
   if (width < 1 || height < 1 || !source || !target) return false;
   SlidingMedian median(source, width, height);
   if (!median.Allocate()) return false;
-  median.Run(target, 0, width, 0, height);
+  median.Run(target, size_t(width), 0, width, 0, height);
   return true;
 }
 
@@ -301,28 +363,21 @@ void QuantiseBands(uint8_t* data, size_t count) {
 bool BuildBrightnessMask(const uint8_t* rgba, int32_t width, int32_t height, uint8_t* mask) {
   if (width < 1 || height < 1 || !rgba || !mask) return false;
   const size_t pixels = size_t(width) * size_t(height);
-  const bool anyFullWindow = width >= kWindow && height >= kWindow;
-  auto* brightness = static_cast<uint8_t*>(platform::AllocPages(pixels));
-  auto* columns = anyFullWindow ? static_cast<uint32_t*>(platform::AllocPages(size_t(width) * sizeof(uint32_t)))
-                                : nullptr;
-  SlidingMedian median(brightness, width, height);
-  const bool ready = brightness && (columns || !anyFullWindow) && median.Allocate();
-  if (ready) {
-    ComputeBrightness(rgba, pixels, brightness);
-    if (anyFullWindow) {
-      BandsOfFullWindows(brightness, width, height, columns, mask);
-      ExactBands(median, mask, width, 0, width, 0, kRadius);
-      ExactBands(median, mask, width, 0, width, height - kRadius, height);
-      ExactBands(median, mask, width, 0, kRadius, kRadius, height - kRadius);
-      ExactBands(median, mask, width, width - kRadius, width, kRadius, height - kRadius);
-    } else {
-      ExactBands(median, mask, width, 0, width, 0, height);
+  bool done = false;
+  if (width >= kWindow && height >= kWindow) {
+    FullWindowBands bands(width, height);
+    done = bands.Allocate() && bands.Run(rgba, mask);
+  } else {
+    // Every window is clipped; the image is at most kWindow - 1 pixels across.
+    auto* brightness = static_cast<uint8_t*>(platform::AllocPages(pixels));
+    if (brightness) {
+      ComputeBrightness(rgba, pixels, brightness);
+      done = ExactBands(brightness, width, height, mask, size_t(width), 0, width, 0, height);
+      platform::FreePages(brightness);
     }
   }
-  platform::FreePages(columns);
-  platform::FreePages(brightness);
-  if (!ready) std::memset(mask, 0, pixels);
-  return ready;
+  if (!done) std::memset(mask, 0, pixels);
+  return done;
 }
 
 }  // namespace rf::mesh

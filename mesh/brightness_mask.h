@@ -11,8 +11,11 @@
 namespace rf::mesh {
 
 // The banded brightness of an RGBA image (8-bit R, G, B, A per pixel, rows
-// packed) into `mask` (width x height bytes, rows packed). False, with the
-// mask all 0, when the working memory cannot be had or a size is below 1.
+// packed) into `mask` (width x height bytes, rows packed). Equal to
+// QuantiseBands(MedianFilter11(ComputeBrightness(...))) byte for byte, but
+// works row by row from window counts: beyond the mask it needs a few dozen
+// bytes per row and column. False, with the mask all 0, when the working
+// memory cannot be had or a size is below 1.
 bool BuildBrightnessMask(const uint8_t* rgba, int32_t width, int32_t height, uint8_t* mask);
 
 // ---- The steps, public for tests and benchmarks ----

@@ -85,6 +85,19 @@ TEST(BrightnessMask, BrightnessWeightsAndAlpha) {
   EXPECT_EQ(out[5], 70);
 }
 
+TEST(BrightnessMask, BrightnessTruncatesTheDoubleFormula) {
+  // Colours whose exact brightness (5R + 3G + 2B) x A / 2550 is whole but
+  // whose doubles come out just below it: the brightness is one less. An
+  // integer shortcut for the formula would get these wrong.
+  const uint8_t justBelow[][5] = {{0, 6, 1, 255, 1}, {0, 24, 4, 255, 7}, {70, 209, 149, 128, 63},
+                                  {0, 82, 2, 51, 4},  {77, 204, 139, 2, 0}};
+  for (const auto& c : justBelow) {
+    uint8_t got = 99;
+    ComputeBrightness(c, 1, &got);
+    EXPECT_EQ(got, c[4]) << int(c[0]) << " " << int(c[1]) << " " << int(c[2]) << " " << int(c[3]);
+  }
+}
+
 TEST(BrightnessMask, QuantisesToFourBands) {
   std::vector<uint8_t> v(256);
   for (int i = 0; i < 256; ++i) v[size_t(i)] = uint8_t(i);

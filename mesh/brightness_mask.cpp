@@ -210,8 +210,8 @@ class SlidingMedian {
 //
 // A full window holds 121 values. Only a window clipped by a border can hold
 // an even count, and the truncated mean of its two middle values depends on
-// the values themselves, not just on counts; the frame of pixels within
-// kRadius of a border therefore takes the exact median.
+// the values themselves, not just on counts; the frame kRadius pixels wide
+// along the borders therefore takes the exact median.
 
 // The three counts share a word, a byte lane each, lane 0 for 84. No count
 // exceeds 121, so a lane never carries into the next, and sums that end
@@ -240,7 +240,7 @@ inline uint8_t BandOfCounts(uint32_t counts) {
   return uint8_t(((reached * 0x010101u) >> 16 & 0xFF) * kBandWidth);
 }
 
-// Exact medians of a rectangle of a small brightness image, cut into bands.
+// Exact medians of a rectangle of a brightness image, cut into bands.
 bool ExactBands(const uint8_t* brightness, int32_t width, int32_t height, uint8_t* target, size_t targetStride,
                 int32_t x0, int32_t x1, int32_t y0, int32_t y1) {
   SlidingMedian median(brightness, width, height);

@@ -98,12 +98,16 @@ void ApplyAssignment(const Assignment& a, ParameterRecord& record) {
 }
 
 std::string DefaultPluginFolder() {
-#ifdef RF_BUILD_PLUGIN_DIR
-  if (platform::FileExists(std::string(RF_BUILD_PLUGIN_DIR) + "/Rimeflower64.8bf")) return RF_BUILD_PLUGIN_DIR;
-#endif
-  std::string self = platform::ExecutablePath();
+  const std::string self = platform::ExecutablePath();
   const size_t cut = self.find_last_of("/\\");
-  return cut == std::string::npos ? std::string(".") : self.substr(0, cut);
+  const std::string here = cut == std::string::npos ? std::string(".") : self.substr(0, cut);
+  const char sep = platform::PathSeparator();
+  // Installed, the module sits beside the program; in a build tree the
+  // program is in bin/ and the module in plugin/.
+  const std::string sibling = here + sep + ".." + sep + "plugin";
+  if (!platform::FileExists(here + sep + "Rimeflower64.8bf") && platform::FileExists(sibling + sep + "Rimeflower64.8bf"))
+    return sibling;
+  return here;
 }
 
 }  // namespace rf::tools

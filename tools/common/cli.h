@@ -33,8 +33,8 @@ struct Assignment {
 bool ParseAssignment(const std::string& text, Assignment& out, std::string& error);
 void ApplyAssignment(const Assignment& a, ParameterRecord& record);
 
-// Folder holding Rimeflower64.8bf: --plugin-dir when given, else the build's
-// plug-in folder, else the folder of the running program.
+// Folder holding Rimeflower64.8bf when no --plugin-dir is given: the
+// program's own folder, or ../plugin beside it as in a build tree.
 std::string DefaultPluginFolder();
 
 // Loads "--preset NAME|FILE": a path to a preset file, or the name of a

@@ -33,19 +33,7 @@ case "$build" in /*) ;; *) build=$root/$build ;; esac
 # ---- Tools -------------------------------------------------------------------
 
 scripts/setup.sh build
-missing=""
-for p in imagemagick fonts-dejavu-core; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  echo "Installing:$missing"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  # shellcheck disable=SC2086
-  $sudo apt-get install -y -qq --no-install-recommends $missing
-fi
+scripts/setup.sh --packages imagemagick fonts-dejavu-core
 # /usr/local/bin may hold other programs of the same names.
 convert=/usr/bin/convert
 montage=/usr/bin/montage

@@ -1,16 +1,20 @@
 #!/bin/sh
 # Installs what building and testing Rimeflower needs on Debian 12, skipping
-# what is already there. Usage: scripts/setup.sh [build|test]
-#   build  the compiler, CMake, Ninja and the image libraries (default)
-#   test   also GoogleTest, Google Benchmark, clang's fuzzing runtime, the
-#          MinGW-w64 cross compiler and Wine for the Windows module
+# what is already there. Usage:
+#   scripts/setup.sh [build]            the compiler, CMake, Ninja and the image libraries
+#   scripts/setup.sh test               also GoogleTest, Google Benchmark, clang's fuzzing
+#                                       runtime, the MinGW-w64 cross compiler and Wine
+#   scripts/setup.sh --packages P...    just these Debian packages
 set -eu
 
 what=${1:-build}
 packages="g++ cmake ninja-build pkg-config libpng-dev libjpeg-dev libtiff-dev"
 if [ "$what" = test ]; then
   packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-            g++-mingw-w64-x86-64-posix wine64 wine xvfb"
+            g++-mingw-w64-x86-64-posix wine64 wine xvfb googletest"
+elif [ "$what" = --packages ]; then
+  shift
+  packages="$*"
 fi
 
 missing=""

@@ -11,20 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 jobs=${RF_JOBS:-2}
 
-packages="g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build"
-missing=""
-for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-  echo "Installing:$missing"
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  # shellcheck disable=SC2086
-  $sudo apt-get install -y -qq --no-install-recommends $missing
-fi
+scripts/setup.sh --packages g++-mingw-w64-x86-64-posix wine64 wine googletest cmake ninja-build
 
 configure() {
   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \

@@ -8,13 +8,14 @@
 namespace rf::tools {
 
 std::string RegistryFilePath() {
+  // An explicit configuration folder wins on every system (tests use it).
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && *config) return std::string(config) + "/rimeflower/registry";
 #if defined(_WIN32)
   // The per-user application data folder, where Windows programs keep settings.
   const char* appData = std::getenv("APPDATA");
   if (appData && *appData) return std::string(appData) + "\\rimeflower\\registry";
 #endif
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && *config) return std::string(config) + "/rimeflower/registry";
   const char* home = std::getenv("HOME");
   if (!home || !*home) home = std::getenv("USERPROFILE");
   if (home && *home) return std::string(home) + "/.config/rimeflower/registry";

@@ -11,8 +11,9 @@
 
 namespace rf::tools {
 
-// Path of the host's registry file ($XDG_CONFIG_HOME/rimeflower/registry, or
-// ~/.config/rimeflower/registry).
+// Path of the host's registry file: $XDG_CONFIG_HOME/rimeflower/registry when
+// that is set, else %APPDATA%\rimeflower\registry on Windows and
+// ~/.config/rimeflower/registry elsewhere.
 std::string RegistryFilePath();
 
 // Fills `record` with the defaults overlaid by the last-used values the

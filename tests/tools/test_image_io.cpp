@@ -89,14 +89,6 @@ TEST(ImageIo, CmykJpegKeepsItsInk) {
   EXPECT_NEAR(read.pixels[3], 0, 4);
 }
 
-TEST(ImageIo, FormatIsFoundByContentNotName) {
-  std::string error;
-  ASSERT_TRUE(WriteImage(Temp("really-a-png.jpg"), Pattern(ImageMode::RGB, 8, false), FileFormat::PNG, error));
-  Image read;
-  ASSERT_TRUE(ReadImage(Temp("really-a-png.jpg"), read, error)) << error;
-  EXPECT_EQ(read.format, FileFormat::PNG);
-}
-
 TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   std::string error;
   Image image;

@@ -55,6 +55,24 @@ bool ParseReal(const std::string& s, double& out) {
 
 }  // namespace
 
+bool ParseSize(const std::string& text, int32_t maxSide, int32_t& width, int32_t& height) {
+  const size_t x = text.find_first_of("xX");
+  if (x == std::string::npos) return false;
+  auto side = [maxSide](const std::string& digits, int32_t& out) {
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    const long v = std::strtol(digits.c_str(), nullptr, 10);
+    if (v < 1 || v > maxSide) return false;
+    out = int32_t(v);
+    return true;
+  };
+  int32_t w = 0, h = 0;
+  if (!side(text.substr(0, x), w) || !side(text.substr(x + 1), h)) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
 bool ParseAssignment(const std::string& text, Assignment& out, std::string& error) {
   const size_t eq = text.find('=');
   if (eq == std::string::npos || eq == 0) {

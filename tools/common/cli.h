@@ -21,6 +21,10 @@ int UsageError(const std::string& command, const std::string& message);
 // advances i past it. False when the value is missing.
 bool TakeOptionValue(const Args& args, size_t& i, const std::string& option, std::string& value);
 
+// Reads "WxH" (or "WXH"): two whole numbers from 1 to maxSide, digits only.
+// Leaves width and height alone and answers false otherwise.
+bool ParseSize(const std::string& text, int32_t maxSide, int32_t& width, int32_t& height);
+
 // One "--set NAME=VALUE" assignment: NAME is a scripting name ("MinInterval",
 // "Center X", matched loosely) or a 4-character key ("MnIn"); VALUE is a
 // number of the parameter's type (integers may be written in hex, 0x...).

@@ -158,7 +158,8 @@ bool DescriptorRegistry::Save() const {
     }
     if (!out.flush()) return false;
   }
-  return std::rename(temp.c_str(), path_.c_str()) == 0;
+  // Replacing in one step: Windows will not rename over an existing file.
+  return platform::RenameReplacing(temp, path_);
 }
 
 void DescriptorRegistry::Register(const std::string& key, const HostDescriptor& d, bool persistent) {

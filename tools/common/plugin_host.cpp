@@ -867,7 +867,7 @@ bool WriteActionFile(const std::string& path, const HostDescriptor& descriptor, 
   }
   const bool ok = std::fflush(f) == 0 && !std::ferror(f);
   std::fclose(f);
-  if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!ok || !platform::RenameReplacing(temp, path)) {
     std::remove(temp.c_str());
     error = "cannot write '" + path + "'";
     return false;

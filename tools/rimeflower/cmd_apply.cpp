@@ -73,10 +73,6 @@ std::string ModuleIn(const std::string& folder) {
   return path + "Rimeflower64.8bf";
 }
 
-bool ParseSize(const std::string& text, int& w, int& h) {
-  return std::sscanf(text.c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0 && w <= 20000 && h <= 20000;
-}
-
 // Builds the scripting descriptor of the run: all 47 values when a preset or
 // the defaults are the base, else only the values set one by one.
 bool BuildScript(const ApplySettings& s, HostDescriptor& script, bool& haveScript, std::string& error) {
@@ -234,7 +230,7 @@ int CmdDemo(const Args& args) {
     } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
       pluginDir = value;
     } else if (TakeOptionValue(args, i, "--size", value)) {
-      if (!ParseSize(value, width, height)) return UsageError("demo", "--size takes WxH, e.g. 1000x750");
+      if (!ParseSize(value, 20000, width, height)) return UsageError("demo", "--size takes WxH, e.g. 1000x750");
     } else {
       return UsageError("demo", "unknown argument '" + args[i] + "'");
     }

@@ -55,19 +55,6 @@ const char kHelp[] =
 
 enum class Format { Txt, Obj, Svg };
 
-bool ParseSize(const std::string& text, int32_t& width, int32_t& height) {
-  const size_t x = text.find_first_of("xX");
-  if (x == std::string::npos || x == 0 || x + 1 >= text.size()) return false;
-  auto parse = [](const std::string& s, int32_t& out) {
-    if (s.empty() || s.find_first_not_of("0123456789") != std::string::npos || s.size() > 7) return false;
-    const long v = std::strtol(s.c_str(), nullptr, 10);
-    if (v < 1 || v > 1000000) return false;
-    out = int32_t(v);
-    return true;
-  };
-  return parse(text.substr(0, x), width) && parse(text.substr(x + 1), height);
-}
-
 bool EndsWith(const std::string& s, const char* suffix) {
   const std::string t(suffix);
   if (s.size() < t.size()) return false;
@@ -146,14 +133,10 @@ bool WriteFile(const std::string& path, Format format, const pattern::PatternLis
     error = "cannot write '" + temporary + "'";
     return false;
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    // Some systems will not rename over an existing file.
-    platform::RemoveFile(path);
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-      platform::RemoveFile(temporary);
-      error = "cannot replace '" + path + "'";
-      return false;
-    }
+  if (!platform::RenameReplacing(temporary, path)) {
+    platform::RemoveFile(temporary);
+    error = "cannot replace '" + path + "'";
+    return false;
   }
   return true;
 }
@@ -190,7 +173,7 @@ int CmdPattern(const Args& args) {
       std::fputs(kHelp, stdout);
       return 0;
     } else if (TakeOptionValue(args, i, "--size", value)) {
-      if (!ParseSize(value, width, height)) return UsageError(kCommand, "bad --size '" + value + "', expected WxH");
+      if (!ParseSize(value, 1000000, width, height)) return UsageError(kCommand, "bad --size '" + value + "', expected WxH");
       sizeGiven = true;
     } else if (TakeOptionValue(args, i, "--image", value)) {
       imagePath = value;

@@ -32,10 +32,8 @@ TEST(MedianFilter11, MatchesASortedWindowEverywhere) {
   // every clipping case and even and odd counts occur; value ranges from
   // full to a few levels, so that ties and the even-count mean across
   // histogram bins both happen.
-  const std::pair<int, int> sizes[] = {{1, 1}, {1, 17}, {17, 1}, {2, 2}, {10, 10}, {11, 11},
-                                       {12, 13}, {23, 7}, {40, 31}, {64, 64},
-                                       // across the strips the filter works in
-                                       {300, 12}, {530, 9}, {267, 3}};
+  const std::pair<int, int> sizes[] = {{1, 1}, {1, 17}, {17, 1}, {2, 2}, {11, 11}, {12, 13},
+                                       {40, 31}, {300, 12}, {530, 9}};
   for (auto [w, h] : sizes) {
     for (int range : {256, 17, 3}) {
       std::vector<uint8_t> src(size_t(w * h));
@@ -45,53 +43,21 @@ TEST(MedianFilter11, MatchesASortedWindowEverywhere) {
       ASSERT_EQ(got, SortedMedian(src, w, h)) << w << " x " << h << ", range " << range;
     }
   }
-}
-
-TEST(MedianFilter11, SmoothImageAndRefusals) {
-  // A gradient with spikes: the median removes isolated spikes entirely.
-  const int w = 50, h = 40;
-  std::vector<uint8_t> src(size_t(w * h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) src[size_t(y * w + x)] = uint8_t(x * 5);
-  src[size_t(20 * w + 25)] = 255;
-  src[size_t(21 * w + 24)] = 0;
-  std::vector<uint8_t> got(src.size());
-  ASSERT_TRUE(MedianFilter11(src.data(), w, h, got.data()));
-  EXPECT_EQ(got[size_t(20 * w + 25)], 125);
-  EXPECT_EQ(got[size_t(21 * w + 24)], 120);
-  EXPECT_EQ(got, SortedMedian(src, w, h));
-
   uint8_t byte = 0;
   EXPECT_FALSE(MedianFilter11(&byte, 0, 5, &byte));
   EXPECT_FALSE(MedianFilter11(&byte, 5, -1, &byte));
 }
 
-TEST(BrightnessMask, BrightnessWeightsAndAlpha) {
-  const uint8_t pixels[] = {
-      255, 255, 255, 255,  // white
-      200, 0,   0,   255,  // red: 100
-      0,   200, 0,   255,  // green: 60
-      0,   0,   200, 255,  // blue: 40
-      255, 255, 255, 0,    // transparent
-      200, 100, 50,  128,  // (100 + 30 + 10) x 128 / 255 = 70.27
-  };
-  uint8_t out[6];
-  ComputeBrightness(pixels, 6, out);
-  EXPECT_GE(out[0], 254);
-  EXPECT_EQ(out[1], 100);
-  EXPECT_EQ(out[2], 60);
-  EXPECT_EQ(out[3], 40);
-  EXPECT_EQ(out[4], 0);
-  EXPECT_EQ(out[5], 70);
-}
-
-TEST(BrightnessMask, BrightnessTruncatesTheDoubleFormula) {
-  // Colours whose exact brightness (5R + 3G + 2B) x A / 2550 is whole but
-  // whose doubles come out just below it: the brightness is one less. An
-  // integer shortcut for the formula would get these wrong.
-  const uint8_t justBelow[][5] = {{0, 6, 1, 255, 1}, {0, 24, 4, 255, 7}, {70, 209, 149, 128, 63},
-                                  {0, 82, 2, 51, 4},  {77, 204, 139, 2, 0}};
-  for (const auto& c : justBelow) {
+TEST(BrightnessMask, BrightnessWeightsAlphaAndTruncation) {
+  // R, G, B, A and the brightness. The last five have an exact brightness
+  // (5R + 3G + 2B) x A / 2550 that is whole but whose doubles come out just
+  // below it, so the brightness is one less; an integer shortcut gets these
+  // wrong.
+  const uint8_t cases[][5] = {{200, 0, 0, 255, 100}, {0, 200, 0, 255, 60},    {0, 0, 200, 255, 40},
+                              {255, 255, 255, 0, 0}, {200, 100, 50, 128, 70}, {0, 6, 1, 255, 1},
+                              {0, 24, 4, 255, 7},    {70, 209, 149, 128, 63}, {0, 82, 2, 51, 4},
+                              {77, 204, 139, 2, 0}};
+  for (const auto& c : cases) {
     uint8_t got = 99;
     ComputeBrightness(c, 1, &got);
     EXPECT_EQ(got, c[4]) << int(c[0]) << " " << int(c[1]) << " " << int(c[2]) << " " << int(c[3]);
@@ -102,46 +68,8 @@ TEST(BrightnessMask, QuantisesToFourBands) {
   std::vector<uint8_t> v(256);
   for (int i = 0; i < 256; ++i) v[size_t(i)] = uint8_t(i);
   QuantiseBands(v.data(), v.size());
-  EXPECT_EQ(v[0], 0);
-  EXPECT_EQ(v[83], 0);
-  EXPECT_EQ(v[84], 84);
-  EXPECT_EQ(v[167], 84);
-  EXPECT_EQ(v[168], 168);
-  EXPECT_EQ(v[251], 168);
-  EXPECT_EQ(v[252], 252);
-  EXPECT_EQ(v[255], 252);
-}
-
-TEST(BrightnessMask, WholeChainAndFailure) {
-  // Left third black, middle grey, right third white with a little noise:
-  // three bands with straight borders.
-  const int w = 90, h = 30;
-  std::mt19937 random(5);
-  std::vector<uint8_t> rgba(size_t(w * h * 4));
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const int base = x < 30 ? 20 : x < 60 ? 120 : 255;
-      uint8_t* p = &rgba[size_t((y * w + x) * 4)];
-      const int noisy = x < 60 ? base + int(random() % 11) - 5 : base;
-      p[0] = p[1] = p[2] = uint8_t(noisy);
-      p[3] = 255;
-    }
-  }
-  // Sprinkle outliers that the median must swallow.
-  for (auto [y, x] : {std::pair{5, 10}, {15, 45}, {25, 75}, {12, 12}, {0, 0}, {29, 89}}) {
-    rgba[size_t((y * w + x) * 4)] ^= 0xFF;
-  }
-  std::vector<uint8_t> mask(size_t(w * h), 1);
-  ASSERT_TRUE(BuildBrightnessMask(rgba.data(), w, h, mask.data()));
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const int expected = x < 30 ? 0 : x < 60 ? 84 : 252;
-      ASSERT_EQ(mask[size_t(y * w + x)], expected) << x << ", " << y;
-    }
-  }
-  std::fill(mask.begin(), mask.end(), 9);
-  EXPECT_FALSE(BuildBrightnessMask(rgba.data(), w, 0, mask.data()));
-  EXPECT_FALSE(BuildBrightnessMask(nullptr, w, h, mask.data()));
+  for (auto [in, out] : {std::pair{0, 0}, {83, 0}, {84, 84}, {167, 84}, {168, 168}, {251, 168}, {252, 252}, {255, 252}})
+    EXPECT_EQ(v[size_t(in)], out) << in;
 }
 
 // The mask by its definition: brightness, exact median, bands.
@@ -173,9 +101,8 @@ TEST(BrightnessMask, SameAsExactMedianOnRandomImages) {
   std::mt19937 random(77);
   // Thin, tiny, just under and over the window, odd and even, and wider than
   // the exact filter's strips; every size has a frame and most an inside.
-  const std::pair<int, int> sizes[] = {{1, 1},   {1, 40},  {40, 1},  {2, 3},   {10, 10}, {10, 30}, {30, 10},
-                                       {11, 11}, {11, 12}, {12, 11}, {13, 13}, {16, 21}, {22, 22}, {37, 29},
-                                       {64, 48}, {300, 14}, {14, 300}, {523, 23}};
+  const std::pair<int, int> sizes[] = {{1, 1},   {1, 40},  {40, 1},  {2, 3},   {10, 30}, {11, 12},
+                                       {12, 11}, {13, 13}, {37, 29}, {300, 14}, {14, 300}, {523, 23}};
   for (auto [w, h] : sizes) {
     const size_t n = size_t(w) * size_t(h);
     std::vector<uint8_t> levels(n);
@@ -194,8 +121,6 @@ TEST(BrightnessMask, SameAsExactMedianOnRandomImages) {
     for (int t : {84, 168, 252}) {
       for (uint8_t& v : levels) v = uint8_t(random() % 2 ? t : t - 1);
       ExpectSameMask(GreyImage(levels), w, h, "one step across a threshold");
-      for (uint8_t& v : levels) v = uint8_t(random() % 2 ? t : t - 2);
-      ExpectSameMask(GreyImage(levels), w, h, "two steps across a threshold");
     }
 
     // Full colour with random alpha, some of it 0.
@@ -206,21 +131,13 @@ TEST(BrightnessMask, SameAsExactMedianOnRandomImages) {
   }
 }
 
-TEST(BrightnessMask, SameAsExactMedianOnFlatAndStructuredImages) {
+TEST(BrightnessMask, FlatImagesCheckerboardTransparencyAndRefusals) {
   const int w = 57, h = 43;
   std::vector<uint8_t> levels(size_t(w * h));
   for (int v : {0, 83, 84, 167, 168, 251, 252, 255}) {
     std::fill(levels.begin(), levels.end(), uint8_t(v));
     ExpectSameMask(GreyImage(levels), w, h, "one value");
   }
-  // Gradients in both directions and a checkerboard: borders of every band
-  // cross the frame and the inside.
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) levels[size_t(y * w + x)] = uint8_t(x * 255 / (w - 1));
-  ExpectSameMask(GreyImage(levels), w, h, "horizontal ramp");
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) levels[size_t(y * w + x)] = uint8_t(y * 255 / (h - 1));
-  ExpectSameMask(GreyImage(levels), w, h, "vertical ramp");
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) levels[size_t(y * w + x)] = (x + y) % 2 ? 255 : 0;
   ExpectSameMask(GreyImage(levels), w, h, "checkerboard");
@@ -231,6 +148,8 @@ TEST(BrightnessMask, SameAsExactMedianOnFlatAndStructuredImages) {
   std::vector<uint8_t> mask(size_t(w * h), 9);
   ASSERT_TRUE(BuildBrightnessMask(rgba.data(), w, h, mask.data()));
   EXPECT_EQ(mask, std::vector<uint8_t>(mask.size(), 0));
+  EXPECT_FALSE(BuildBrightnessMask(rgba.data(), w, 0, mask.data()));
+  EXPECT_FALSE(BuildBrightnessMask(nullptr, w, h, mask.data()));
 }
 
 TEST(BrightnessMask, InsideCountsTheWindowMajority) {

@@ -1,13 +1,24 @@
-// A folder of its own for one test, removed with everything in it at the end.
+// A folder of its own for one test, removed with everything in it at the end,
+// and the default record the preset tests start from.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "host/parameters.h"
+
 namespace rf::testing {
+
+inline ParameterRecord Defaults() {
+  ParameterRecord r;
+  std::memset(&r, 0, sizeof r);
+  ResetToDefaults(r, true);
+  return r;
+}
 
 class TempFolder {
  public:
@@ -25,8 +36,6 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  // The folder with a final separator, as the libraries build paths.
-  std::string Path() const { return (path_ / "").string(); }
   std::filesystem::path operator/(const std::string& relative) const { return path_ / relative; }
 
  private:

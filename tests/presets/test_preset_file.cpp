@@ -13,12 +13,7 @@
 namespace rf::presets {
 namespace {
 
-ParameterRecord Defaults() {
-  ParameterRecord r;
-  std::memset(&r, 0, sizeof r);
-  ResetToDefaults(r, true);
-  return r;
-}
+using testing::Defaults;
 
 // Every byte set, so that a field the reader forgets to write shows.
 ParameterRecord Scrambled() {
@@ -37,28 +32,19 @@ const ScriptedParameter& Param(const char* name) {
   return *p;
 }
 
-void ExpectSameToTwoDecimals(const ParameterRecord& expected, const ParameterRecord& actual) {
+// Floats are written with two decimals, so a round trip keeps them only to that.
+void ExpectSameFields(const ParameterRecord& expected, const ParameterRecord& actual, double tolerance = 0.0) {
   for (const ScriptedParameter& p : kScriptedParameters) {
-    if (p.width == FieldWidth::F32)
-      EXPECT_NEAR(GetFloatValue(actual, p), GetFloatValue(expected, p), 0.005 + 1e-6 * std::fabs(GetFloatValue(expected, p)))
-          << p.name;
-    else
+    if (p.width == FieldWidth::F32) {
+      const double e = GetFloatValue(expected, p);
+      EXPECT_NEAR(GetFloatValue(actual, p), e, tolerance ? tolerance + 1e-6 * std::fabs(e) : 0.0) << p.name;
+    } else {
       EXPECT_EQ(GetIntegerValue(actual, p), GetIntegerValue(expected, p)) << p.name;
-  }
-}
-
-void ExpectSameFields(const ParameterRecord& expected, const ParameterRecord& actual) {
-  for (const ScriptedParameter& p : kScriptedParameters) {
-    if (p.width == FieldWidth::F32)
-      EXPECT_EQ(GetFloatValue(actual, p), GetFloatValue(expected, p)) << p.name;
-    else
-      EXPECT_EQ(GetIntegerValue(actual, p), GetIntegerValue(expected, p)) << p.name;
+    }
   }
 }
 
 const std::string kHeader = "Rimeflower Preset;\nVersion 1;\n";
-
-// ---- Writing ----------------------------------------------------------------
 
 TEST(PresetWriter, DefaultsAreWrittenByteForByte) {
   EXPECT_EQ(FormatPreset(Defaults()), std::string(testing::kDefaultPresetText));
@@ -95,23 +81,7 @@ TEST(PresetWriter, DecimalPointIgnoresTheProcessLocale) {
   EXPECT_EQ(back.Dispers, 12.5f);
 }
 
-TEST(PresetWriter, FileWriteAndFailure) {
-  testing::TempFolder folder;
-  const std::string path = (folder / "a.rmfpst").string();
-  ASSERT_TRUE(WritePresetFile(path, Defaults()));
-  EXPECT_EQ(testing::ReadFile(path), std::string(testing::kDefaultPresetText));
-  EXPECT_FALSE(WritePresetFile((folder / "missing" / "b.rmfpst").string(), Defaults()));
-}
-
-// ---- Round trips --------------------------------------------------------------
-
-TEST(PresetRoundTrip, DefaultsComeBackOverAnyRecord) {
-  ParameterRecord back = Scrambled();
-  ASSERT_TRUE(Parse(FormatPreset(Defaults()), back));
-  ExpectSameToTwoDecimals(Defaults(), back);
-}
-
-TEST(PresetRoundTrip, ExtremeValuesOfEveryWidth) {
+TEST(PresetRoundTrip, ExtremeValuesOfEveryWidthThroughAFile) {
   ParameterRecord r = Defaults();
   r.BackgroundColor = 0xFFFFFFFFu;
   r.Color = 0x80000000u;
@@ -120,29 +90,17 @@ TEST(PresetRoundTrip, ExtremeValuesOfEveryWidth) {
   r.RenderMode = 0;
   r.CenterX = -100.0f;
   r.CenterY = 99.994f;
-  r.Shinstrength = 999.0f;
   r.Turn = -360.0f;
   r.BumpPercent = 123456.78f;
-  ParameterRecord back = Scrambled();
-  ASSERT_TRUE(Parse(FormatPreset(r), back));
-  ExpectSameToTwoDecimals(r, back);
-  EXPECT_EQ(back.BackgroundColor, 0xFFFFFFFFu);
-  EXPECT_EQ(back.Color, 0x80000000u);
-}
-
-TEST(PresetRoundTrip, FileReadMatchesBufferRead) {
   testing::TempFolder folder;
   const std::string path = (folder / "p.rmfpst").string();
-  ParameterRecord r = Defaults();
-  r.MinInterval = 42.25f;
   ASSERT_TRUE(WritePresetFile(path, r));
   ParameterRecord back = Scrambled();
   ASSERT_TRUE(ReadPresetFile(path, back));
-  ExpectSameToTwoDecimals(r, back);
+  ExpectSameFields(r, back, 0.005);
   EXPECT_FALSE(ReadPresetFile((folder / "none.rmfpst").string(), back));
+  EXPECT_FALSE(WritePresetFile((folder / "missing" / "b.rmfpst").string(), r));
 }
-
-// ---- Reading ----------------------------------------------------------------
 
 TEST(PresetReader, HeaderIsCheckedWithoutRegardToCase) {
   for (const char* header : {"rimeflower preset;", "RIMEFLOWER PRESET;", "Rimeflower Preset; and more"}) {
@@ -159,56 +117,42 @@ TEST(PresetReader, RefusedFilesChangeNothing) {
       "Rimeflower Preset\nlCkB 9\n",               // header one character short
       " Rimeflower Preset;\nlCkB 9\n",             // blank before the header
       "Version 1;\nRimeflower Preset;\nlCkB 9\n",  // header not first
-      "\nRimeflower Preset;\nlCkB 9\n",
-      "lCkB 9\n",
       std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16),
   };
   for (const std::string& text : refused) {
     ParameterRecord r = Scrambled();
+    r.SceneDirty = 0;
     ParameterRecord before;
     std::memcpy(&before, &r, sizeof r);
     EXPECT_FALSE(Parse(text, r));
     EXPECT_EQ(std::memcmp(&before, &r, sizeof r), 0);
   }
-}
-
-TEST(PresetReader, CarriageReturnsReadLikeLineFeeds) {
-  std::string crlf;
-  for (char c : std::string(testing::kDefaultPresetText)) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  ParameterRecord fromLf = Scrambled(), fromCrlf = Scrambled(), fromCr = Scrambled();
-  std::string cr = testing::kDefaultPresetText;
-  for (char& c : cr)
-    if (c == '\n') c = '\r';
-  ASSERT_TRUE(Parse(testing::kDefaultPresetText, fromLf));
-  ASSERT_TRUE(Parse(crlf, fromCrlf));
-  ASSERT_TRUE(Parse(cr, fromCr));
-  ExpectSameFields(fromLf, fromCrlf);
-  ExpectSameFields(fromLf, fromCr);
+  ParameterRecord r = Defaults();
+  r.SceneDirty = 0;
+  ASSERT_TRUE(Parse(kHeader, r));
+  EXPECT_EQ(r.SceneDirty, 1);
 }
 
 TEST(PresetReader, KeysAreReadReversedAndCaseSensitive) {
   ParameterRecord r = Defaults();
   ASSERT_TRUE(Parse(kHeader + "lCkB 255 whatever follows ;Background Color\n", r));
   EXPECT_EQ(r.BackgroundColor, 255u);
-
-  for (const char* ignored : {"BkCl 77\n", "lckb 77\n", "LCKB 77\n", "lCk 77\n", ";CkB 77\n", "xxxx 77\n"}) {
+  for (const char* ignored : {"BkCl 77\n", "lckb 77\n", "lCk 77\n", ";CkB 77\n"}) {
     ParameterRecord s = Defaults();
     ASSERT_TRUE(Parse(kHeader + ignored, s)) << ignored;
     ExpectSameFields(Defaults(), s);
   }
 }
 
-TEST(PresetReader, LaterLinesWinAndMissingKeysKeepTheirFields) {
+TEST(PresetReader, LaterLinesWinMissingKeysKeepTheirFieldsAndATruncatedLineIsUnused) {
   ParameterRecord r = Defaults();
   r.Width = 33.0f;
-  ASSERT_TRUE(Parse(kHeader + "nInM 5\n   \t nInM \t 6.5\nhplA 1\n", r));
+  ASSERT_TRUE(Parse(kHeader + "nInM 5\n   \t nInM \t 6.5\nhplA 1\nlCkB 77", r));
   EXPECT_EQ(r.MinInterval, 6.5f);
   EXPECT_EQ(r.Alpha, 1.0f);
   EXPECT_EQ(r.Width, 33.0f);
   EXPECT_EQ(r.Beta, 45.0f);
+  EXPECT_EQ(r.BackgroundColor, 0u);
 }
 
 TEST(PresetReader, NarrowingByFieldWidth) {
@@ -233,7 +177,7 @@ TEST(PresetReader, NarrowingByFieldWidth) {
   EXPECT_EQ(r.Lenght, -FLT_MAX);
 }
 
-TEST(PresetReader, UnreadableValuesReadAsZero) {
+TEST(PresetReader, UnreadableAndThousandDigitValues) {
   ParameterRecord r = Defaults();
   ASSERT_TRUE(Parse(kHeader + "cepS abc\nnihS ,5\nhtdW\nhgn\nlCgL 12,5\n", r));
   EXPECT_EQ(r.Speculare, 0u);
@@ -241,48 +185,17 @@ TEST(PresetReader, UnreadableValuesReadAsZero) {
   EXPECT_EQ(r.Width, 0.0f);     // a key with no value at all
   EXPECT_EQ(r.Lenght, 12.0f);   // three characters hold no key
   EXPECT_EQ(r.LightColor, 12u);
-}
 
-TEST(PresetReader, ThousandDigitValueAndTenMegabyteLine) {
-  ParameterRecord r = Defaults();
-  const std::string digits = std::string(63, '0') + "3" + std::string(936, '9');
-  const std::string hugeLine(10u << 20, 'x');
-  ASSERT_TRUE(Parse(kHeader + "SdnR " + digits + "\n" + hugeLine + "\n" + "nInM 40\n", r));
+  ASSERT_TRUE(Parse(kHeader + "SdnR " + std::string(63, '0') + "3" + std::string(936, '9') + "\n", r));
   EXPECT_EQ(r.RandomSeed, 0u);  // 63 zeros: the run ends before the 3
-  EXPECT_EQ(r.MinInterval, 40.0f);
-
-  ParameterRecord s = Defaults();
-  ASSERT_TRUE(Parse(kHeader + "SdnR " + std::string(1000, '9') + "\n", s));
-  EXPECT_EQ(s.RandomSeed, 0xFFFFFFFFu);  // saturated, then its low 32 bits
-}
-
-TEST(PresetReader, TruncatedLastLineIsNotUsed) {
-  ParameterRecord r = Defaults();
-  std::string text = testing::kDefaultPresetText;
-  text += "lCkB 77";
-  ASSERT_TRUE(Parse(text, r));
-  EXPECT_EQ(r.BackgroundColor, 0u);
-}
-
-TEST(PresetReader, AcceptedPresetMarksTheSceneDirty) {
-  ParameterRecord r = Defaults();
-  r.SceneDirty = 0;
-  ASSERT_TRUE(Parse(kHeader, r));
-  EXPECT_EQ(r.SceneDirty, 1);
-  r.SceneDirty = 0;
-  EXPECT_FALSE(Parse("nope\n", r));
-  EXPECT_EQ(r.SceneDirty, 0);
+  ASSERT_TRUE(Parse(kHeader + "SdnR " + std::string(1000, '9') + "\n", r));
+  EXPECT_EQ(r.RandomSeed, 0xFFFFFFFFu);  // saturated, then its low 32 bits
 }
 
 TEST(PresetNames, ExtensionIsStrippedOnlyWhenPresent) {
-  EXPECT_EQ(StripPresetExtension("Frost.rmfpst"), "Frost");
-  EXPECT_EQ(StripPresetExtension("Frost.RMFPST"), "Frost");
-  EXPECT_EQ(StripPresetExtension("a.rmfpst"), "a");
-  EXPECT_EQ(StripPresetExtension(".rmfpst"), ".rmfpst");  // not longer than 7
-  EXPECT_EQ(StripPresetExtension("Frostrmfpst"), "Frostrmfpst");
-  EXPECT_EQ(StripPresetExtension("Frost.rmfpst.rmfpst"), "Frost.rmfpst");
-  EXPECT_EQ(StripPresetExtension("Frost"), "Frost");
-  EXPECT_TRUE(HasPresetExtension("x.RmFpSt"));
+  for (auto [name, stripped] : {std::pair{"Frost.RMFPST", "Frost"}, {"a.rmfpst", "a"}, {".rmfpst", ".rmfpst"},
+                                {"Frostrmfpst", "Frostrmfpst"}, {"Frost.rmfpst.rmfpst", "Frost.rmfpst"}})
+    EXPECT_EQ(StripPresetExtension(name), stripped) << name;
   EXPECT_FALSE(HasPresetExtension("x.rmfps"));
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -16,6 +15,7 @@ namespace rf::tools {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Defaults;
 
 void SetEnvironment(const char* name, const std::string& value) {
 #ifdef _WIN32
@@ -49,27 +49,18 @@ class PresetsCommandTest : public ::testing::Test {
     return rc;
   }
 
-  static ParameterRecord Defaults() {
-    ParameterRecord r;
-    std::memset(&r, 0, sizeof r);
-    ResetToDefaults(r, true);
-    return r;
-  }
-
   testing::TempFolder folder_;
   std::string plugin_;
   std::string out_, err_;
 };
 
-TEST_F(PresetsCommandTest, SaveAtTheDefaultsWritesTheExactFormat) {
+TEST_F(PresetsCommandTest, SaveWritesTheExactFormatAppliesChangesAndOverwritesOnlyWithForce) {
   ParameterRecord lastUsed{};
   ASSERT_FALSE(ReadLastUsedValues(lastUsed)) << "the test's registry should be empty";
   ASSERT_EQ(Run({"save", "Plain"}), 0) << err_;
   EXPECT_EQ(testing::ReadFile(Library("User") / "Plain.rmfpst"), std::string(testing::kDefaultPresetText));
   EXPECT_NE(out_.find("Plain.rmfpst"), std::string::npos);
-}
 
-TEST_F(PresetsCommandTest, SaveAppliesTheChangesAndLoadsBack) {
   ASSERT_EQ(Run({"save", "Cold.rmfpst", "--set", "MinInterval=40.5", "--set=BkCl=255", "--set", "Center X=-12.25"}), 0)
       << err_;
   EXPECT_FALSE(fs::exists(Library("User") / "Cold.rmfpst.rmfpst"));
@@ -78,17 +69,17 @@ TEST_F(PresetsCommandTest, SaveAppliesTheChangesAndLoadsBack) {
   EXPECT_EQ(r.MinInterval, 40.5f);
   EXPECT_EQ(r.BackgroundColor, 255u);
   EXPECT_EQ(r.CenterX, -12.25f);
-  EXPECT_EQ(r.Width, 80.0f);
-}
 
-TEST_F(PresetsCommandTest, OverwriteNeedsForce) {
-  ASSERT_EQ(Run({"save", "Twice", "--set", "Scale=50"}), 0);
-  const std::string first = testing::ReadFile(Library("User") / "Twice.rmfpst");
-  EXPECT_EQ(Run({"save", "Twice", "--set", "Scale=60"}), 1);
+  const std::string first = testing::ReadFile(Library("User") / "Cold.rmfpst");
+  EXPECT_EQ(Run({"save", "Cold", "--set", "Scale=60"}), 1);
   EXPECT_NE(err_.find("--force"), std::string::npos);
-  EXPECT_EQ(testing::ReadFile(Library("User") / "Twice.rmfpst"), first);
-  EXPECT_EQ(Run({"save", "Twice", "--set", "Scale=60", "--force"}), 0);
-  EXPECT_NE(testing::ReadFile(Library("User") / "Twice.rmfpst"), first);
+  EXPECT_EQ(testing::ReadFile(Library("User") / "Cold.rmfpst"), first);
+  EXPECT_EQ(Run({"save", "Cold", "--set", "Scale=60", "--force"}), 0);
+  EXPECT_NE(testing::ReadFile(Library("User") / "Cold.rmfpst"), first);
+
+  fs::remove_all(Library("User"));
+  EXPECT_EQ(Run({"save", "Lost"}), 1);
+  EXPECT_NE(err_.find("Cannot Save File!"), std::string::npos);
 }
 
 TEST_F(PresetsCommandTest, ListShowAndDeleteInASubfolder) {
@@ -121,18 +112,9 @@ TEST_F(PresetsCommandTest, BadUsage) {
   EXPECT_EQ(Run({"save", "x", "--set", "NoSuchThing=1"}), 2);
   EXPECT_EQ(Run({"list", "--library", "factory"}), 2);
   EXPECT_EQ(Run({"save", "x", "--library", "basic"}), 2);
-  EXPECT_EQ(Run({"list", "--force"}), 2);
   EXPECT_EQ(Run({"--help"}), 0);
   EXPECT_FALSE(fs::exists(Library("User") / "x.rmfpst"));
 }
-
-TEST_F(PresetsCommandTest, SaveIntoAMissingLibraryFails) {
-  fs::remove_all(Library("User"));
-  EXPECT_EQ(Run({"save", "Lost"}), 1);
-  EXPECT_NE(err_.find("Cannot Save File!"), std::string::npos);
-}
-
-// ---- --preset NAME|FILE ---------------------------------------------------------
 
 TEST_F(PresetsCommandTest, PresetArgumentByFileByNameAndDefault) {
   testing::WriteFile(Library("Basic") / "Shared.rmfpst", "Rimeflower Preset;\nlCkB 1\n");

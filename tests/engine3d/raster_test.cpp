@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -37,8 +38,6 @@ PixelSet ChangedPixels(const Canvas& c) {
     }
   return changed;
 }
-
-// ---- Z-buffer ------------------------------------------------------------------
 
 TEST_F(Raster, CallerZBufferOfRenderSizeIsKeptAndShared) {
   std::vector<float> depth(20 * 20);
@@ -78,19 +77,6 @@ TEST_F(Raster, ZBufferOfAnotherSizeIsReplacedForTheCall) {
   for (float d : depth) ASSERT_EQ(d, -5.0f);  // dropped, not written
 }
 
-TEST_F(Raster, EngineZBufferLivesOnlyForTheCall) {
-  Canvas canvas(16, 16);
-  Scene s = Flat();
-  AddGrid(s, 1, 1, 15, 15, 2, 2);
-  s.Render(canvas);
-  EXPECT_EQ(ZBuff, nullptr);
-  EXPECT_TRUE(engine3d::LastRenderCompleted());
-  EXPECT_EQ(engine3d::EngineOwnsZBuff, false);
-  EXPECT_EQ(engine3d::BackgroundCopy, nullptr);
-}
-
-// ---- Draw modes -------------------------------------------------------------------
-
 TEST_F(Raster, RoughDrawsInverseEdgesWithoutZBuffer) {
   for (int deep = 0; deep <= 1; ++deep) {
     __SetDeep(uint8_t(deep));
@@ -121,16 +107,6 @@ TEST_F(Raster, RoughDrawsInverseEdgesWithoutZBuffer) {
   }
 }
 
-TEST_F(Raster, RoughSkipsBackFacesAndUsesWidthRows) {
-  __SetDrawMode(0);
-  Canvas canvas(16, 16);
-  Scene s = Flat();
-  s.points = {P(2, 2), P(2, 10), P(10, 2)};  // facing away
-  s.triangles = {T(0, 1, 2)};
-  s.Render(canvas);
-  EXPECT_TRUE(canvas.Unchanged());
-}
-
 TEST_F(Raster, UnknownModesDrawNothing) {
   for (int mode : {4, 5, 7, 11, 255}) {
     __SetDrawMode(uint8_t(mode));
@@ -141,29 +117,6 @@ TEST_F(Raster, UnknownModesDrawNothing) {
     EXPECT_TRUE(canvas.Unchanged()) << "mode " << mode;
   }
 }
-
-TEST_F(Raster, EveryDrawingModeDrawsAndStaysInsideItsTriangle) {
-  for (int mode : {1, 2, 3, 6, 8, 9, 10}) {
-    for (int quality = 0; quality <= 1; ++quality) {
-      __SetDrawMode(uint8_t(mode));
-      __SetQuality(uint8_t(quality));
-      Canvas canvas(40, 40);
-      Scene s = Flat();
-      AddGrid(s, 10, 10, 30, 30, 2, 2);
-      s.Render(canvas);
-      const PixelSet changed = ChangedPixels(canvas);
-      EXPECT_GT(changed.size(), 20u) << "mode " << mode << " quality " << quality;
-      for (auto [x, y] : changed) {
-        EXPECT_GE(x, 7);
-        EXPECT_LE(x, 33);
-        EXPECT_GE(y, 7);
-        EXPECT_LE(y, 33);
-      }
-    }
-  }
-}
-
-// ---- Facing -----------------------------------------------------------------------
 
 TEST_F(Raster, FacingTests) {
   struct Case {
@@ -215,8 +168,6 @@ TEST_F(Raster, BackPassDrawsBackFacesAndFeedsTheGlass) {
   EXPECT_EQ(twoPass.Get(5, 5, 2), 0);
   EXPECT_EQ(twoPass.Get(16, 16, 2), 200);  // glass over the plain source
 }
-
-// ---- Coverage and spans ------------------------------------------------------------
 
 TEST_F(Raster, QualityZeroSpansAreExact) {
   __SetQuality(0);
@@ -295,161 +246,6 @@ TEST_F(Raster, DeepImagesUseTheSixteenBitRange) {
   EXPECT_NEAR(canvas.Get(2, 10, 0), 19661 / 2, 40);  // border at half coverage over black
 }
 
-// ---- Write rule and compositing ----------------------------------------------------
-
-TEST(RasterPixels, WriteRule) {
-  using namespace engine3d;
-  ResetEngine();
-  std::vector<uint8_t> image(4 * 4, 0);
-  RenderWidth = 2;
-  RenderHeight = 2;
-  RowStride = 8;
-  MaxChannelValue = 255;
-  PlotPixel(image.data(), 0, 0, 300, -4, 100, 1);  // opaque: clamped colour
-  EXPECT_EQ(image[0], 255);
-  EXPECT_EQ(image[1], 0);
-  EXPECT_EQ(image[2], 100);
-  EXPECT_EQ(image[3], 255);
-  PlotPixel(image.data(), 1, 0, 200, 100, 50, 0.5f);  // empty pixel: colour, alpha 255 a
-  EXPECT_EQ(image[4], 200);
-  EXPECT_EQ(image[7], 128);
-  PlotPixel(image.data(), 1, 0, 0, 0, 0, 0.25f);  // blend, keep the larger alpha
-  EXPECT_EQ(image[4], 150);
-  EXPECT_EQ(image[5], 75);
-  EXPECT_EQ(image[7], 128);
-  const auto before = image;
-  PlotPixel(image.data(), 0, 1, 9, 9, 9, 0);
-  PlotPixel(image.data(), 0, 1, 9, 9, 9, -1);
-  PlotPixel(image.data(), 2, 0, 9, 9, 9, 1);
-  PlotPixel(image.data(), -1, 0, 9, 9, 9, 1);
-  EXPECT_EQ(image, before);
-  RenderWidth = RenderHeight = 0;
-}
-
-TEST(RasterPixels, CompositeJoinsEdgesOfOneSurface) {
-  using namespace engine3d;
-  ResetEngine();
-  const int n = 4;
-  std::vector<uint8_t> target(n * 4), scratch(n * 4), edge(n * 4, 0), under(n * 4, 0);
-  RenderWidth = n;
-  RenderHeight = 1;
-  RowStride = n * 4;
-  MaxChannelValue = 255;
-  TargetImage = target.data();
-  TriangleScratch = scratch.data();
-  EdgeColourBuffer = edge.data();
-  UnderColourBuffer = under.data();
-  auto set = [](std::vector<uint8_t>& v, int x, int r, int a) {
-    v[x * 4] = v[x * 4 + 1] = v[x * 4 + 2] = uint8_t(r);
-    v[x * 4 + 3] = uint8_t(a);
-  };
-  set(target, 0, 0, 255);  // partial over drawn black
-  set(target, 1, 0, 0);    // partial over empty
-  set(target, 2, 0, 255);  // full
-  set(target, 3, 7, 255);  // untouched by an empty scratch pixel
-  set(scratch, 0, 200, 102);
-  set(scratch, 1, 200, 102);
-  set(scratch, 2, 90, 255);
-  set(scratch, 3, 50, 0);
-  PixelBox box{0, 0, n - 1, 0};
-  CompositeScratch(box);
-  EXPECT_EQ(target[0], 80);  // 0.4 * 200 over black
-  EXPECT_EQ(target[3], 255);
-  EXPECT_EQ(target[4], 200);
-  EXPECT_EQ(target[7], 102);
-  EXPECT_EQ(target[8], 90);
-  EXPECT_EQ(under[8], 90);
-  EXPECT_EQ(edge[8], 90);
-  EXPECT_EQ(target[12], 7);
-
-  // A neighbour of about the same colour continues the edge: it blends over
-  // the black under the first, with the larger of the two coverages.
-  set(scratch, 0, 210, 153);
-  CompositeScratch(box);
-  EXPECT_EQ(target[0], 126);  // 0.6 * 210, not a second blend over 80
-  EXPECT_EQ(edge[3], 153);
-  // A different colour starts a new edge over what is there now.
-  set(scratch, 0, 10, 51);
-  CompositeScratch(box);
-  EXPECT_EQ(target[0], 103);  // 0.2 * 10 + 0.8 * 126
-  EXPECT_EQ(under[0], 126);
-  TargetImage = TriangleScratch = EdgeColourBuffer = UnderColourBuffer = nullptr;
-  RenderWidth = RenderHeight = 0;
-}
-
-// ---- Lights and per-pixel function ---------------------------------------------------
-
-std::vector<std::pair<int, int>> g_shaded;
-std::vector<std::pair<bool, float>> g_previous;  // (valid, previous x)
-float g_lastLightCount = -1;
-
-float RecordingPixel(float originX, float originY, unsigned char*, unsigned char*, float px,
-                     float py, float, __Triangle3ds*, material3ds*, int, float& r, float& g,
-                     float& b, __Point*, unsigned char, float, float, __Texture*,
-                     int lightCount, light3ds*, __PrevInfo* previous, GlassProp*, float, float,
-                     float, float) {
-  g_shaded.push_back({int(originX + px), int(originY + py)});
-  g_previous.push_back({previous && previous->valid, previous ? previous->x : 0});
-  g_lastLightCount = float(lightCount);
-  r = g = b = 255;
-  return 1;
-}
-
-TEST_F(Raster, PreviousPixelIsTheLeftNeighbourInTheSpan) {
-  __SetQuality(0);
-  __SetNewRenderOnePixel(RecordingPixel);
-  g_shaded.clear();
-  g_previous.clear();
-  Canvas canvas(20, 20);
-  Scene s = Flat();
-  s.offsetX = 3;
-  s.offsetY = 2;
-  AddGrid(s, 1, 1, 9, 5, 1, 1);
-  s.Render(canvas);
-  ASSERT_FALSE(g_shaded.empty());
-  std::set<std::pair<int, int>> seen;
-  for (size_t i = 0; i < g_shaded.size(); ++i) {
-    auto [x, y] = g_shaded[i];
-    EXPECT_EQ(canvas.Get(x, y, 0), 255);
-    const bool leftShadedBefore = seen.count({x - 1, y}) > 0;
-    if (g_previous[i].first) {
-      EXPECT_FLOAT_EQ(g_previous[i].second, float(x - 1 - 3));
-    }
-    // The first pixel of each triangle's span has none.
-    if (!leftShadedBefore) {
-      EXPECT_FALSE(g_previous[i].first) << x << "," << y;
-    }
-    seen.insert({x, y});
-  }
-}
-
-TEST_F(Raster, EdgePixelsHaveNoPreviousAndDefaultLightIsMadeForTheCall) {
-  __SetNewRenderOnePixel(RecordingPixel);
-  g_shaded.clear();
-  g_previous.clear();
-  Canvas canvas(20, 20);
-  Scene s = Flat();
-  s.lights.clear();
-  s.points = {P(2.5f, 2.5f), P(15.5f, 3.5f), P(4.5f, 16.5f)};
-  s.triangles = {T(0, 1, 2)};
-  s.Render(canvas);
-  EXPECT_EQ(g_lastLightCount, 0);
-  EXPECT_EQ(engine3d::DefaultLight, nullptr);  // created and freed inside the call
-  // The first shaded pixels are the border's, without a previous pixel.
-  ASSERT_FALSE(g_previous.empty());
-  EXPECT_FALSE(g_previous.front().first);
-
-  light3ds mine = Light(0, 0, 100);
-  __SetLightDef(&mine);
-  __SetDefRenderOnePixel();
-  Canvas lit(20, 20);
-  s.Render(lit);
-  EXPECT_EQ(engine3d::DefaultLight, &mine);
-  EXPECT_EQ(lit.Get(8, 8, 0), 153);
-}
-
-// ---- Other entry points ---------------------------------------------------------------
-
 TEST_F(Raster, SolidFillIgnoresDepthAndSetsTheSize) {
   Canvas canvas(20, 20);
   std::vector<__Point3ds> points = {P(2.5f, 2, 100), P(18, 2, 100), P(2.5f, 18, 100), P(4, 4, -100),
@@ -475,11 +271,8 @@ TEST_F(Raster, ColourLinesFollowFrontFacingEdges) {
                         front.data(), points.data(), 0, 0);
   EXPECT_EQ(canvas.Get(9, 2, 0), 255);
   EXPECT_EQ(canvas.Get(2, 9, 0), 255);
-  EXPECT_EQ(canvas.Get(9, 2, 1), 0);
   EXPECT_EQ(canvas.Get(8, 8, 0), 0);
 }
-
-// ---- Bad input ----------------------------------------------------------------------
 
 TEST_F(Raster, BadGeometryNeverWritesOutsideTheImage) {
   const float inf = std::numeric_limits<float>::infinity();
@@ -510,19 +303,6 @@ TEST_F(Raster, BadGeometryNeverWritesOutsideTheImage) {
       }
       EXPECT_TRUE(engine3d::LastRenderCompleted());
     }
-  }
-}
-
-TEST_F(Raster, TrianglesOutsideOrFlatChangeNothing) {
-  Canvas canvas(20, 20, 5, 5, 5);
-  Scene s = Flat();
-  s.points = {P(30, 30), P(50, 30), P(30, 50), P(-40, 2), P(-20, 2), P(-40, 12),
-              P(2, 2), P(10, 10), P(18, 18), P(10, 10), P(2, 2), P(6, 6)};
-  s.triangles = {T(0, 1, 2), T(3, 4, 5), T(6, 7, 8), T(9, 10, 11)};
-  for (int mode : {1, 2, 3, 6, 8, 9, 10}) {
-    __SetDrawMode(uint8_t(mode));
-    s.Render(canvas);
-    EXPECT_TRUE(canvas.Unchanged()) << "mode " << mode;
   }
 }
 

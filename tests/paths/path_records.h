@@ -28,11 +28,6 @@ class PathRecords {
   // A corner knot: both controls on the anchor, as drawn with a pen tool's
   // clicks.
   PathRecords& Corner(int16_t selector, double x, double y) { return Knot(selector, x, y, x, y, x, y); }
-  // Any raw 8.24 value at coordinate slot `slot` (0..5) of the last record.
-  PathRecords& Raw(int slot, int32_t value) {
-    Put32(bytes.size() - 26 + 2 + 4 * size_t(slot), value);
-    return *this;
-  }
 
   std::vector<uint8_t> bytes;
 

@@ -41,12 +41,8 @@ std::string ErrorOf(const std::string& text) {
 
 void ExpectKnot(const SvgKnot& k, double inX, double inY, double x, double y, double outX, double outY,
                 double tolerance = 1e-9) {
-  EXPECT_NEAR(k.inX, inX, tolerance);
-  EXPECT_NEAR(k.inY, inY, tolerance);
-  EXPECT_NEAR(k.x, x, tolerance);
-  EXPECT_NEAR(k.y, y, tolerance);
-  EXPECT_NEAR(k.outX, outX, tolerance);
-  EXPECT_NEAR(k.outY, outY, tolerance);
+  const double got[6] = {k.inX, k.inY, k.x, k.y, k.outX, k.outY}, want[6] = {inX, inY, x, y, outX, outY};
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(got[i], want[i], tolerance) << i;
 }
 
 void ExpectSame(const std::vector<SvgSubpath>& a, const std::vector<SvgSubpath>& b, double tolerance = 1e-9) {
@@ -168,10 +164,7 @@ TEST(SvgPathData, ArcsBecomeQuarterTurnCubicsOnTheEllipse) {
   EXPECT_GT(y, 100.0);
 
   // Large arc: three quarters of a circle in three pieces.
-  const auto large = PathData("M 150 100 A 50 50 0 1 1 100 50");
-  ASSERT_EQ(large[0].knots.size(), 4u);
-  CubicPoint(large[0], 1, 0.5, x, y);
-  EXPECT_NEAR(std::hypot(x - 100, y - 100), 50.0, 0.02);
+  EXPECT_EQ(PathData("M 150 100 A 50 50 0 1 1 100 50")[0].knots.size(), 4u);
 
   // A quarter of an ellipse (radii 40 and 20, turned 30 degrees) about
   // (100, 100): every point of the cubic lies on the ellipse.
@@ -197,37 +190,23 @@ TEST(SvgPathData, ArcsBecomeQuarterTurnCubicsOnTheEllipse) {
 }
 
 TEST(SvgTransforms, EveryKindAndTheirOrder) {
-  auto knotOf = [](const std::string& transform, const std::string& d = "M 10 0 L 0 0") {
-    return Parse("<path transform=\"" + transform + "\" d=\"" + d + "\"/>")[0].knots[0];
-  };
-  SvgKnot k = knotOf("translate(5 7)");
-  EXPECT_NEAR(k.x, 15, 1e-9);
-  EXPECT_NEAR(k.y, 7, 1e-9);
-  k = knotOf("translate(5)");
-  EXPECT_NEAR(k.y, 0, 1e-9);
-  k = knotOf("scale(2, 3)", "M 10 10 L 0 0");
-  EXPECT_NEAR(k.x, 20, 1e-9);
-  EXPECT_NEAR(k.y, 30, 1e-9);
-  k = knotOf("scale(2)", "M 10 10 L 0 0");
-  EXPECT_NEAR(k.y, 20, 1e-9);
-  k = knotOf("rotate(90)");
-  EXPECT_NEAR(k.x, 0, 1e-9);
-  EXPECT_NEAR(k.y, 10, 1e-9);
-  k = knotOf("rotate(180 20 0)");
-  EXPECT_NEAR(k.x, 30, 1e-9);
-  EXPECT_NEAR(k.y, 0, 1e-9);
-  k = knotOf("skewX(45)", "M 0 10 L 0 0");
-  EXPECT_NEAR(k.x, 10, 1e-9);
-  k = knotOf("skewY(45)");
-  EXPECT_NEAR(k.y, 10, 1e-9);
-  k = knotOf("matrix(1 2 3 4 5 6)", "M 1 1 L 0 0");
-  EXPECT_NEAR(k.x, 1 + 3 + 5, 1e-9);
-  EXPECT_NEAR(k.y, 2 + 4 + 6, 1e-9);
-  // The rightmost applies first: scale, then move.
-  k = knotOf("translate(100,0) scale(2)");
-  EXPECT_NEAR(k.x, 120, 1e-9);
-  k = knotOf("scale(2) translate(100,0)");
-  EXPECT_NEAR(k.x, 220, 1e-9);
+  const struct {
+    const char* transform;
+    const char* d;
+    double x, y;
+  } cases[] = {{"translate(5 7)", "M 10 0", 15, 7},     {"translate(5)", "M 10 0", 15, 0},
+               {"scale(2, 3)", "M 10 10", 20, 30},      {"scale(2)", "M 10 10", 20, 20},
+               {"rotate(90)", "M 10 0", 0, 10},         {"rotate(180 20 0)", "M 10 0", 30, 0},
+               {"skewX(45)", "M 0 10", 10, 10},         {"skewY(45)", "M 10 0", 10, 10},
+               {"matrix(1 2 3 4 5 6)", "M 1 1", 9, 12},
+               // The rightmost applies first.
+               {"translate(100,0) scale(2)", "M 10 0", 120, 0}, {"scale(2) translate(100,0)", "M 10 0", 220, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.transform);
+    const SvgKnot k = Parse(std::string("<path transform=\"") + c.transform + "\" d=\"" + c.d + " L 0 0\"/>")[0].knots[0];
+    EXPECT_NEAR(k.x, c.x, 1e-9);
+    EXPECT_NEAR(k.y, c.y, 1e-9);
+  }
 
   // Groups apply outside the path's own transform; siblings do not leak.
   const auto nested = Parse(
@@ -270,30 +249,30 @@ TEST(SvgDocument, OnlyDrawnPathsCount) {
 }
 
 TEST(SvgDocument, BadInputIsRefusedWithTheLine) {
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M 10\"/>")).find("line 3: expected a number"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("\n<path d=\"M 10 10 X 5\"/>")).find("line 4: bad path data near 'X 5'"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"L 10 10\"/>")).find("must begin with M"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M 0 0 Z 5 5\"/>")).find("bad path data"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M 0 0 A 5 5 0 2 0 5 5\"/>")).find("arc flag"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M 0 0 L 1e999 0\"/>")).find("out of range"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M 0,,0\"/>")).find("expected a number"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path transform=\"spin(3)\" d=\"M0 0 L1 1\"/>")).find("unknown transform 'spin'"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path transform=\"matrix(1 2 3)\" d=\"M0 0 L1 1\"/>")).find("wrong number"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path transform=\"rotate(1 2)\" d=\"M0 0 L1 1\"/>")).find("wrong number"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path transform=\"translate(1 2\" d=\"M0 0 L1 1\"/>")).find("bad transform"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=M/>")).find("not quoted"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<path d=\"M0 0 &bogus; 1\"/>")).find("unknown entity"), std::string::npos);
-  EXPECT_NE(ErrorOf(Svg("<g></path>")).find("closes <g>"), std::string::npos);
-  EXPECT_NE(ErrorOf("<svg><g>").find("ends inside <g>"), std::string::npos);
-  EXPECT_NE(ErrorOf("<svg><path d=\"M0 0 L1 1\"").find("ends inside"), std::string::npos);
-  EXPECT_NE(ErrorOf("<svg><!-- open").find("unterminated"), std::string::npos);
-  EXPECT_NE(ErrorOf("<html><path d=\"M0 0 L1 1\"/></html>").find("not an SVG document"), std::string::npos);
-  EXPECT_NE(ErrorOf("just text").find("not an SVG document"), std::string::npos);
-  EXPECT_NE(ErrorOf(std::string("\x89PNG\r\n\x1a\n\0\0", 10)).find("not an SVG document"), std::string::npos);
-  EXPECT_NE(ErrorOf("<svg/><svg/>").find("second top-level"), std::string::npos);
+  const std::pair<std::string, const char*> cases[] = {
+      {Svg("<path d=\"M 10\"/>"), "line 3: expected a number"},
+      {Svg("\n<path d=\"M 10 10 X 5\"/>"), "line 4: bad path data near 'X 5'"},
+      {Svg("<path d=\"L 10 10\"/>"), "must begin with M"},
+      {Svg("<path d=\"M 0 0 Z 5 5\"/>"), "bad path data"},
+      {Svg("<path d=\"M 0 0 A 5 5 0 2 0 5 5\"/>"), "arc flag"},
+      {Svg("<path d=\"M 0 0 L 1e999 0\"/>"), "out of range"},
+      {Svg("<path d=\"M 0,,0\"/>"), "expected a number"},
+      {Svg("<path transform=\"spin(3)\" d=\"M0 0 L1 1\"/>"), "unknown transform 'spin'"},
+      {Svg("<path transform=\"matrix(1 2 3)\" d=\"M0 0 L1 1\"/>"), "wrong number"},
+      {Svg("<path transform=\"rotate(1 2)\" d=\"M0 0 L1 1\"/>"), "wrong number"},
+      {Svg("<path transform=\"translate(1 2\" d=\"M0 0 L1 1\"/>"), "bad transform"},
+      {Svg("<path d=M/>"), "not quoted"},
+      {Svg("<path d=\"M0 0 &bogus; 1\"/>"), "unknown entity"},
+      {Svg("<g></path>"), "closes <g>"},
+      {"<svg><g>", "ends inside <g>"},
+      {"<svg><path d=\"M0 0 L1 1\"", "ends inside"},
+      {"<svg><!-- open", "unterminated"},
+      {"<html><path d=\"M0 0 L1 1\"/></html>", "not an SVG document"},
+      {"just text", "not an SVG document"},
+      {std::string("\x89PNG\r\n\x1a\n\0\0", 10), "not an SVG document"},
+      {"<svg/><svg/>", "second top-level"},
+  };
+  for (const auto& [text, message] : cases) EXPECT_NE(ErrorOf(text).find(message), std::string::npos) << message;
 }
 
 TEST(SvgDocument, KnotLimit) {
@@ -323,15 +302,11 @@ TEST(SvgRecords, LayoutAndRoundTripThroughTheDecoder) {
   ASSERT_EQ(records.size(), 26u * (1 + 1 + 3 + 1 + 3));
   auto selector = [&](size_t r) { return int(records[26 * r]) << 8 | records[26 * r + 1]; };
   auto count = [&](size_t r) { return int(records[26 * r + 2]) << 8 | records[26 * r + 3]; };
-  EXPECT_EQ(selector(0), 6);  // fill rule
-  EXPECT_EQ(selector(1), 0);
+  // Fill rule, closed length, corners; open length, unlinked, linked (S), unlinked.
+  const int selectors[] = {6, 0, 2, 2, 2, 3, 5, 4, 5};
+  for (size_t r = 0; r < 9; ++r) EXPECT_EQ(selector(r), selectors[r]) << r;
   EXPECT_EQ(count(1), 3);
-  EXPECT_EQ(selector(2), 2);  // corners
-  EXPECT_EQ(selector(5), 3);
   EXPECT_EQ(count(5), 3);
-  EXPECT_EQ(selector(6), 5);
-  EXPECT_EQ(selector(7), 4);  // smooth (S) knot: linked
-  EXPECT_EQ(selector(8), 5);
   // Knot 1 of the triangle, (300, 75): anchor vertical 0.25, horizontal 0.75,
   // big-endian 8.24.
   const uint8_t anchor[8] = {0x00, 0x40, 0x00, 0x00, 0x00, 0xC0, 0x00, 0x00};
@@ -340,13 +315,10 @@ TEST(SvgRecords, LayoutAndRoundTripThroughTheDecoder) {
   pattern::PathCurves curves;
   ASSERT_EQ(pattern::DecodePathRecords(records.data(), records.size(), 400 << 16, 300 << 16, 72 << 16, curves), 5u);
   // The triangle's closing side and the second cubic.
-  EXPECT_NEAR(curves[2].x[0], 300, 1e-3);
-  EXPECT_NEAR(curves[2].y[0], 225, 1e-3);
-  EXPECT_NEAR(curves[2].x[3], 100, 1e-3);
-  EXPECT_NEAR(curves[4].x[1], 250, 1e-3);
-  EXPECT_NEAR(curves[4].y[1], -30, 1e-3);
-  EXPECT_NEAR(curves[4].x[3], 400, 1e-3);
-  EXPECT_NEAR(curves[4].y[3], 300, 1e-3);
+  const float expected[][2] = {{curves[2].x[0], 300}, {curves[2].y[0], 225}, {curves[2].x[3], 100},
+                               {curves[4].x[1], 250}, {curves[4].y[1], -30}, {curves[4].x[3], 400},
+                               {curves[4].y[3], 300}};
+  for (const auto& e : expected) EXPECT_NEAR(e[0], e[1], 1e-3);
 
   EXPECT_FALSE(PathRecordsFromSubpaths(PathData("M 0 0 L 60000 0"), 400, 300, records, error));
   EXPECT_NE(error.find("too far outside"), std::string::npos);
@@ -371,7 +343,6 @@ TEST(SvgFile, ReadAndRefused) {
   std::ofstream(empty) << Svg("<rect width=\"4\" height=\"4\"/>");
   EXPECT_FALSE(ReadSvgPath(empty.string(), 400, 300, records, error));
   EXPECT_NE(error.find("no drawn <path>"), std::string::npos);
-
   const fs::path bad = dir / "bad.svg";
   std::ofstream(bad) << Svg("<path d=\"M 10 10 L\"/>");
   EXPECT_FALSE(ReadSvgPath(bad.string(), 400, 300, records, error));

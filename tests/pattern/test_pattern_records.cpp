@@ -1,5 +1,5 @@
-// The building blocks of growth: the generator, the triangle list, the
-// normals, the derived values and the placement in the scene.
+// The building blocks of growth: the generator, degenerate triangles, the
+// triangle list, the budget, and the preview and scene frames.
 #include <cmath>
 #include <limits>
 
@@ -9,8 +9,6 @@
 
 namespace rf::pattern {
 namespace {
-
-// ---- Random numbers ----------------------------------------------------------
 
 TEST(CrtRandom, MatchesTheCRuntimeSequence) {
   CrtRandom r;
@@ -24,55 +22,23 @@ TEST(CrtRandom, MatchesTheCRuntimeSequence) {
   EXPECT_DOUBLE_EQ(r.Unit(), 0.966);  // 12966 mod 1000
 }
 
-// ---- Normals ------------------------------------------------------------------
-
-TEST(MakeTriangle, NormalsRule) {
-  const PatternTriangle t = MakeTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 0}, 2);
-  EXPECT_EQ(t.level, 2);
-  // (v0 - v1) x (v2 - v1) points down the z axis here; its negation is up.
-  for (const PatternVertex& v : t.v) {
-    EXPECT_FLOAT_EQ(v.nz, 1.0f);
-    EXPECT_EQ(v.flag, 1);
-  }
-  // Edge normals (y1 - y0, x0 - x1) / length of the edge leaving each corner.
-  EXPECT_FLOAT_EQ(t.v[0].nx, 0.0f);
-  EXPECT_FLOAT_EQ(t.v[0].ny, -1.0f);
-  EXPECT_FLOAT_EQ(t.v[1].nx, float(1 / std::sqrt(2.0)));
-  EXPECT_FLOAT_EQ(t.v[1].ny, float(1 / std::sqrt(2.0)));
-  EXPECT_FLOAT_EQ(t.v[2].nx, -1.0f);
-  EXPECT_FLOAT_EQ(t.v[2].ny, 0.0f);
-
-  const PatternTriangle flipped = MakeTriangle({0, 0, 0}, {0, 1, 0}, {1, 0, 0}, 0);
-  EXPECT_FLOAT_EQ(flipped.v[0].nz, -1.0f);
-
-  // A tilted face: only the z share of the unit face normal is kept.
-  const PatternTriangle tilted = MakeTriangle({0, 0, 0}, {1, 0, 0}, {0, 1, 1}, 0);
-  EXPECT_FLOAT_EQ(tilted.v[1].nz, float(1 / std::sqrt(2.0)));
-}
-
-TEST(MakeTriangle, DegenerateShapesKeepUnscaledValues) {
+TEST(MakeTriangle, DegenerateAndNonFiniteCorners) {
   // Zero area: the face value is not divided; a zero-length edge gives (0, 0).
   const PatternTriangle t = MakeTriangle({3, 4, 0}, {3, 4, 0}, {5, 4, 0}, 0);
   EXPECT_EQ(t.v[0].nx, 0.0f);
   EXPECT_EQ(t.v[0].ny, 0.0f);
   EXPECT_EQ(t.v[0].nz, 0.0f);
   EXPECT_FLOAT_EQ(t.v[1].ny, -1.0f);
-}
 
-TEST(MakeTriangle, NonFiniteCornersCollapseTheWholeTriangle) {
+  // A corner that is not a float collapses the whole triangle.
   const double inf = std::numeric_limits<double>::infinity();
   for (const Corner bad : {Corner{inf, 0, 0}, Corner{0, std::nan(""), 0}, Corner{0, 0, 1e300}}) {
-    const PatternTriangle t = MakeTriangle({10, 10, 1}, bad, {20, 5, 0}, 0);
-    for (const PatternVertex& v : t.v) {
-      EXPECT_EQ(v.x, 0.0f);
-      EXPECT_EQ(v.y, 0.0f);
-      EXPECT_EQ(v.z, 0.0f);
+    for (const PatternVertex& v : MakeTriangle({10, 10, 1}, bad, {20, 5, 0}, 0).v) {
+      EXPECT_TRUE(v.x == 0.0f && v.y == 0.0f && v.z == 0.0f);
       EXPECT_TRUE(std::isfinite(v.nx) && std::isfinite(v.ny) && std::isfinite(v.nz));
     }
   }
 }
-
-// ---- The list -------------------------------------------------------------------
 
 TEST(PatternList, KeepsEmissionOrderAcrossStorageBlocks) {
   PatternList list;
@@ -102,7 +68,6 @@ TEST(PatternList, KeepsEmissionOrderAcrossStorageBlocks) {
 
 TEST(TriangleBudget, FollowsTheMemoryBudgetUnderACeiling) {
   const uint64_t perTriangle = PatternList::BytesPerTriangle() + kSceneBytesPerTriangle;
-  EXPECT_EQ(TriangleBudget(1000 * perTriangle), 1000u);
   EXPECT_EQ(TriangleBudget(1000 * perTriangle + perTriangle - 1), 1000u);
   EXPECT_EQ(TriangleBudget(10), 0u);
   EXPECT_EQ(TriangleBudget(uint64_t(1) << 50), kMaxTriangleBudget);
@@ -111,138 +76,62 @@ TEST(TriangleBudget, FollowsTheMemoryBudgetUnderACeiling) {
   EXPECT_LE(byDefault, kMaxTriangleBudget);
 }
 
-// ---- Numeric helpers --------------------------------------------------------------
-
-TEST(NumericHelpers, DirectionAngleQuadrants) {
-  EXPECT_EQ(DirectionAngle(0, 0), 0.0);
-  EXPECT_DOUBLE_EQ(DirectionAngle(0, 3), kPi / 2);
-  EXPECT_DOUBLE_EQ(DirectionAngle(0, -3), -kPi / 2);
-  EXPECT_DOUBLE_EQ(DirectionAngle(1, 1), kPi / 4);
-  EXPECT_DOUBLE_EQ(DirectionAngle(-1, 1), 3 * kPi / 4);
-  EXPECT_DOUBLE_EQ(DirectionAngle(-1, -1), -3 * kPi / 4);
-  EXPECT_DOUBLE_EQ(DirectionAngle(-1, 0), -kPi);  // y = 0 counts with the lower half
-}
-
-TEST(NumericHelpers, FloralAngleUsesItsOwnDegreeFactor) {
-  EXPECT_EQ(FloralAngleDegrees(1, 0), 90.0);
-  EXPECT_EQ(FloralAngleDegrees(-1, 0), 270.0);
-  EXPECT_EQ(FloralAngleDegrees(0, -1), 0.0);
-  EXPECT_EQ(FloralAngleDegrees(0, 1), 180.0);
-  // 57.29579143313326 rather than 180 / pi: off by about 1e-5 degrees at 45.
-  const double lower = FloralAngleDegrees(-1, -1);
-  EXPECT_DOUBLE_EQ(lower, 360.0 - std::atan(1.0) * 57.29579143313326);
-  EXPECT_GT(std::fabs(lower - 315.0), 5e-6);
-  EXPECT_DOUBLE_EQ(FloralAngleDegrees(1, 1), 180.0 - std::atan(1.0) * 57.29579143313326);
-}
-
-// ---- Derived values ----------------------------------------------------------------
-
-TEST(DeriveGrowthValues, PerFamilyFormulas) {
+TEST(DeriveGrowthValues, PreviewFloorAndNegativeCounts) {
   ParameterRecord r;
   ResetToDefaults(r);
-  r.MinInterval = 10;
-  r.Width = 80;
-  r.Lenght = 12;
-  r.MaxTriangles = 3;
-  r.MaxIterations = 0;
-  r.Turn = 180;
-  ImageGeometry g = FinalGeometry(1000, 750);
-
-  r.EffectKind = kFamilyGeometric;
-  GrowthValues v = DeriveGrowthValues(r, g);
-  EXPECT_EQ(v.scaledWidth, 1000);
-  EXPECT_DOUBLE_EQ(v.spacing, 20.0);
-  EXPECT_DOUBLE_EQ(v.step, 20.0);
-  EXPECT_DOUBLE_EQ(v.fanWidth, 0.8);
-  EXPECT_DOUBLE_EQ(v.length, 30.0);
-  EXPECT_EQ(v.count, 3);
-  EXPECT_EQ(v.iterationLimit, 1);
-  EXPECT_DOUBLE_EQ(v.turn, 3.151592);  // not pi
-
   r.EffectKind = kFamilyFloral;
-  v = DeriveGrowthValues(r, g);
-  EXPECT_DOUBLE_EQ(v.fanWidth, 1.6);
-  EXPECT_DOUBLE_EQ(v.length, 120.0);
-  EXPECT_EQ(v.count, 15);
-
-  r.EffectKind = kFamilySingle;
-  v = DeriveGrowthValues(r, g);
-  EXPECT_DOUBLE_EQ(v.fanWidth, 80.0);
-  EXPECT_DOUBLE_EQ(v.length, 12.0);
-
+  r.MinInterval = 0.01f;
+  r.MaxIterations = uint32_t(-1);
+  r.MaxTriangles = uint32_t(-4);
   // A preview at half size measures the filter area in buffer pixels.
+  ImageGeometry g = FinalGeometry(1000, 750);
   g.filterWidth = 1001;
   g.previewScale = 2.0;
-  r.MinInterval = 0.01f;
-  v = DeriveGrowthValues(r, g);
+  const GrowthValues v = DeriveGrowthValues(r, g);
   EXPECT_EQ(v.scaledWidth, 500);
   EXPECT_DOUBLE_EQ(v.step, 0.25);  // floor of the spacing
   EXPECT_DOUBLE_EQ(v.zoom, 2.0);
-
-  // Scripted negative counts stay negative.
-  r.MaxTriangles = uint32_t(-4);
-  r.MaxIterations = uint32_t(-1);
-  v = DeriveGrowthValues(r, g);
+  // Scripted negative counts stay negative; the iteration limit does not.
   EXPECT_EQ(v.count, -20);
   EXPECT_EQ(v.iterationLimit, 1);
 }
 
 TEST(SelectSegments, CompletenessAndFade) {
-  SegmentSelection s = SelectSegments(5, 0, 0);
-  EXPECT_EQ(s.processed, 0);
-
-  s = SelectSegments(5, 50, 0);
-  EXPECT_EQ(s.full, 2);
-  EXPECT_DOUBLE_EQ(s.frac, 0.5);
-  EXPECT_EQ(s.fade, 0);
-  EXPECT_EQ(s.processed, 3);
-
-  s = SelectSegments(10, 30, 20);
-  EXPECT_EQ(s.full, 3);
-  EXPECT_EQ(s.fade, 2);
-  EXPECT_EQ(s.processed, 5);
-
-  s = SelectSegments(5, 100, 100);  // the defaults: everything, capped at n
-  EXPECT_EQ(s.processed, 5);
-
-  EXPECT_EQ(SelectSegments(0, 100, 100).processed, 0);
-  EXPECT_EQ(SelectSegments(5, -50, 0).processed, 0);
-  EXPECT_EQ(SelectSegments(5, std::nan(""), std::nan("")).processed, 0);
+  const struct {
+    int n;
+    double completeness, fade;
+    int full, fadeCount, processed;
+  } cases[] = {{5, 50, 0, 2, 0, 3}, {10, 30, 20, 3, 2, 5}, {5, 100, 100, -1, -1, 5}, {5, 0, 0, -1, -1, 0},
+               {0, 100, 100, -1, -1, 0}, {5, -50, 0, -1, -1, 0}, {5, std::nan(""), std::nan(""), -1, -1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.n << " " << c.completeness << " " << c.fade);
+    const SegmentSelection s = SelectSegments(c.n, c.completeness, c.fade);
+    EXPECT_EQ(s.processed, c.processed);
+    if (c.full >= 0) {
+      EXPECT_EQ(s.full, c.full);
+    }
+    if (c.fadeCount >= 0) {
+      EXPECT_EQ(s.fade, c.fadeCount);
+    }
+  }
+  EXPECT_DOUBLE_EQ(SelectSegments(5, 50, 0).frac, 0.5);
 }
 
-// ---- Placement in the scene ------------------------------------------------------------
-
-TEST(DerivedCentre, DependsOnFamilyAndEmitter) {
+TEST(DerivedCentre, PreviewFrameByFamilyAndEmitter) {
   ParameterRecord r;
   ResetToDefaults(r);
   r.CenterX = 50;   // three quarters to the right
   r.CenterY = -50;  // three quarters down
+  // A preview at half scale of a 1000 x 800 image showing a 300 x 200 part
+  // from (100, 50).
   ImageGeometry g = FinalGeometry(1000, 800);
-
-  r.EffectKind = kFamilySingle;
-  SceneCentre c = DerivedCentre(r, g);
-  EXPECT_DOUBLE_EQ(c.x, 250.0);
-  EXPECT_DOUBLE_EQ(c.y, 200.0);
-
-  r.EffectKind = kFamilyFloral;
-  r.EmitterType = kEmitterFixed;
-  c = DerivedCentre(r, g);
-  EXPECT_DOUBLE_EQ(c.x, 250.0);
-  EXPECT_DOUBLE_EQ(c.y, 200.0);
-
-  r.EmitterType = kEmitterPaths;
-  c = DerivedCentre(r, g);
-  EXPECT_DOUBLE_EQ(c.x, 250.0);
-  EXPECT_DOUBLE_EQ(c.y, 200.0);
-
-  // A preview at half scale showing a 300 x 200 part from (100, 50).
   g.width = 300;
   g.height = 200;
   g.previewScale = 2.0;
   g.offsetX = 100;
   g.offsetY = 50;
   r.EffectKind = kFamilySingle;
-  c = DerivedCentre(r, g);
+  SceneCentre c = DerivedCentre(r, g);
   EXPECT_DOUBLE_EQ(c.x, 375.0 - 100 - 150);
   EXPECT_DOUBLE_EQ(c.y, 300.0 - 50 - 100);
   r.EffectKind = kFamilyGeometric;

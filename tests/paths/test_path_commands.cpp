@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -63,9 +64,7 @@ class PathCommands : public ::testing::Test {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
       std::istringstream numbers(line);
-      std::vector<double> row;
-      for (double v; numbers >> v;) row.push_back(v);
-      rows.push_back(row);
+      rows.emplace_back(std::istream_iterator<double>(numbers), std::istream_iterator<double>());
     }
     return rows;
   }
@@ -116,9 +115,6 @@ TEST_F(PathCommands, PatternWithPathsThatGiveNothing) {
   Write("far.svg", "<svg><path d=\"M 0 0 L 40000 0\"/></svg>");
   EXPECT_EQ(Pattern("far.svg", "--set \"Emitter Type=0\" --set EffectKind=1"), 1);
   EXPECT_NE(err.find("no curve"), std::string::npos);
-
-  EXPECT_EQ(Pattern("missing.svg", "--set \"Emitter Type=0\""), 1);
-  EXPECT_NE(err.find("cannot open"), std::string::npos);
   Write("bad.svg", "<svg><path d=\"M 10 10 L 20\"/></svg>");
   EXPECT_EQ(Pattern("bad.svg", "--set \"Emitter Type=0\""), 1);
   EXPECT_NE(err.find("line 1: expected a number"), std::string::npos);
@@ -148,9 +144,7 @@ TEST_F(PathCommands, ApplyHandsThePathToTheFilter) {
       << err;
   Image result;
   ASSERT_TRUE(ReadImage((dir / "out.png").string(), result, error)) << error;
-  ASSERT_EQ(result.width, 400);
-  ASSERT_EQ(result.height, 300);
-  ASSERT_EQ(result.pixels.size(), image.pixels.size());
+  ASSERT_TRUE(result.width == 400 && result.height == 300 && result.pixels.size() == image.pixels.size());
   auto changed = [&](const Image& r, int x, int y) {
     const size_t at = (size_t(y) * 400 + size_t(x)) * 3;
     return r.pixels[at] != image.pixels[at] || r.pixels[at + 1] != image.pixels[at + 1] ||

@@ -37,8 +37,12 @@ PathRecords Square(int16_t lengthSelector = 0, int16_t knotSelector = 2) {
   return r;
 }
 
-TEST(PathRecordsDecoding, ClosedSubpathsCloseAndOpenOnesDoNot) {
-  const PathCurves closed = Decode(Square(0, 2));
+TEST(PathRecordsDecoding, ClosedOpenAndOneKnotSubpaths) {
+  // Fill rule and clipboard records between the knots are passed over.
+  PathRecords r;
+  r.Selector(6).Selector(8, 1).Selector(0, 4).Corner(2, 0.25, 0.25).Selector(7).Corner(2, 0.75, 0.25);
+  r.Selector(6).Corner(2, 0.75, 0.75).Corner(2, 0.25, 0.75).Selector(9);
+  const PathCurves closed = Decode(r);
   ASSERT_EQ(closed.size(), 4u);
   ExpectCurve(closed[0], {100, 100, 300, 300}, {75, 75, 75, 75});
   ExpectCurve(closed[3], {100, 100, 100, 100}, {225, 225, 75, 75});  // the closing curve
@@ -50,28 +54,17 @@ TEST(PathRecordsDecoding, ClosedSubpathsCloseAndOpenOnesDoNot) {
   // Linked and unlinked knots are alike here.
   EXPECT_EQ(Decode(Square(0, 1)).size(), 4u);
   EXPECT_EQ(Decode(Square(3, 4)).size(), 3u);
-}
 
-TEST(PathRecordsDecoding, ClosedSubpathOfOneKnotIsALoop) {
-  PathRecords r;
-  r.Selector(0, 1).Knot(1, 0.1, 0.5, 0.5, 0.5, 0.9, 0.5);
-  const PathCurves c = Decode(r);
+  // One knot: a closed loop from the anchor round through both controls,
+  // or, open, nothing at all.
+  PathRecords loop;
+  loop.Selector(0, 1).Knot(1, 0.1, 0.5, 0.5, 0.5, 0.9, 0.5);
+  const PathCurves c = Decode(loop);
   ASSERT_EQ(c.size(), 1u);
   ExpectCurve(c[0], {200, 360, 40, 200}, {150, 150, 150, 150});
-
-  PathRecords open;
-  open.Selector(3, 1).Corner(4, 0.5, 0.5);
-  EXPECT_TRUE(Decode(open).empty());
-}
-
-TEST(PathRecordsDecoding, FillRuleAndClipboardRecordsArePassedOver) {
-  PathRecords r;
-  r.Selector(6).Selector(8, 1).Selector(0, 4).Corner(2, 0.25, 0.25).Selector(7).Corner(2, 0.75, 0.25);
-  r.Selector(6).Corner(2, 0.75, 0.75).Corner(2, 0.25, 0.75).Selector(9);
-  const PathCurves with = Decode(r);
-  ASSERT_EQ(with.size(), 4u);
-  ExpectCurve(with[0], {100, 100, 300, 300}, {75, 75, 75, 75});
-  ExpectCurve(with[3], {100, 100, 100, 100}, {225, 225, 75, 75});
+  PathRecords single;
+  single.Selector(3, 1).Corner(4, 0.5, 0.5);
+  EXPECT_TRUE(Decode(single).empty());
 }
 
 TEST(PathRecordsDecoding, MalformedSubpathsAreDroppedWhole) {

@@ -73,7 +73,6 @@ TEST(SvgPathData, LinesAndClosing) {
   ASSERT_EQ(open[0].knots.size(), 4u);
   // Lines keep their controls on the anchors.
   ExpectKnot(open[0].knots[0], 10, 20, 10, 20, 10, 20);
-  ExpectKnot(open[0].knots[2], 50, 40, 50, 40, 50, 40);
   ExpectKnot(open[0].knots[3], 50, 60, 50, 60, 50, 60);
 
   const auto square = PathData("M0 0 H10 V10 H0 Z");
@@ -81,9 +80,7 @@ TEST(SvgPathData, LinesAndClosing) {
   EXPECT_TRUE(square[0].closed);
   EXPECT_EQ(square[0].knots.size(), 4u);
   // Drawn back to the start before closing: the two ends are one knot.
-  const auto back = PathData("M0 0 H10 V10 H0 V0 Z");
-  ASSERT_EQ(back[0].knots.size(), 4u);
-  ExpectSame(back, square);
+  ExpectSame(PathData("M0 0 H10 V10 H0 V0 Z"), square);
 
   // Each M starts a subpath; drawing after Z starts one at the old start.
   const auto several = PathData("M0 0 L5 5 M10 10 L20 20 L10 20 Z L 0 30");

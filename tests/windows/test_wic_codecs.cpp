@@ -35,6 +35,8 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   out << bytes;
 }
 
+std::string BigEndian32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+
 const CodecSample& Sample(const std::string& name) {
   for (const CodecSample& s : CodecSamples())
     if (name == s.file) return s;
@@ -127,11 +129,8 @@ TEST(WicCodecs, AgreesWithTheLinuxCodecs) {
 // Headers that promise more pixels than the host accepts, with nothing
 // behind them: refused from the header alone, before any decoder allocates.
 TEST(WicCodecs, HugeHeadersAreRefusedBeforeDecoding) {
-  auto be32 = [](uint32_t v) {
-    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-  };
-  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(100000) + be32(100000) +
-                          std::string("\x08\x02\0\0\0", 5) + be32(0);
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + BigEndian32(13) + "IHDR" + BigEndian32(100000) +
+                          BigEndian32(100000) + std::string("\x08\x02\0\0\0", 5) + BigEndian32(0);
   const std::string jpeg = std::string("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\xFF\xC0\x00\x11\x08\xFF\xFF\xFF\xFF\x03", 18) +
                            std::string(12, '\x01');
   const std::string tiff = std::string("II*\0\x08\0\0\0\x02\0", 10) +
@@ -246,18 +245,16 @@ TEST(WicCodecs, UncompressedBigEndianTiffIsRead) {
 // A PNG written by hand, its image data in stored (uncompressed) deflate
 // blocks: the kinds the Linux codecs never write but users have.
 std::string Chunk(const std::string& type, const std::string& data) {
-  auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
   uint32_t crc = 0xFFFFFFFFu;
   for (char ch : type + data) {
     crc ^= uint8_t(ch);
     for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
   }
-  return be32(uint32_t(data.size())) + type + data + be32(~crc);
+  return BigEndian32(uint32_t(data.size())) + type + data + BigEndian32(~crc);
 }
 
 std::string HandMadePng(int width, int height, int depth, int colourType, const std::string& rows,
                         const std::string& palette = "", const std::string& transparency = "") {
-  auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
   uint32_t a = 1, b = 0;
   for (char ch : rows) {
     a = (a + uint8_t(ch)) % 65521;
@@ -265,10 +262,10 @@ std::string HandMadePng(int width, int height, int depth, int colourType, const 
   }
   const uint16_t n = uint16_t(rows.size());
   const std::string zlib = std::string("\x78\x01\x01", 3) + char(n & 0xFF) + char(n >> 8) + char(~n & 0xFF) +
-                           char((~n >> 8) & 0xFF) + rows + be32(b << 16 | a);
+                           char((~n >> 8) & 0xFF) + rows + BigEndian32(b << 16 | a);
   std::string png = std::string("\x89PNG\r\n\x1a\n", 8);
-  png += Chunk("IHDR", be32(uint32_t(width)) + be32(uint32_t(height)) + char(depth) + char(colourType) +
-                          std::string(3, '\0'));
+  png += Chunk("IHDR", BigEndian32(uint32_t(width)) + BigEndian32(uint32_t(height)) + char(depth) +
+                          char(colourType) + std::string(3, '\0'));
   if (!palette.empty()) png += Chunk("PLTE", palette);
   if (!transparency.empty()) png += Chunk("tRNS", transparency);
   return png + Chunk("IDAT", zlib) + Chunk("IEND", "");

@@ -1,9 +1,8 @@
-// The Windows module as a host meets it: its exports, the DLLs it needs, its
-// resources, and (on Windows) a call through the entry point its PiPL names.
+// The Windows module as a host meets it: its resources, and (on Windows) a
+// call through the entry point its PiPL names. Its export and import tables
+// are checked by scripts/windows-test.sh.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -14,7 +13,6 @@
 #include "platform/platform.h"
 #include "resources/embedded_resources.h"
 #include "tests/windows/expected_pipl.h"
-#include "tests/windows/pe_tables.h"
 #include "tools/common/pipl.h"
 
 #if defined(_WIN32)
@@ -56,11 +54,6 @@ Bytes Embedded(const char* type, int id) {
   return Bytes();
 }
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
 class WindowsModule : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -73,42 +66,6 @@ class WindowsModule : public ::testing::Test {
   std::string path;
   Bytes file;
 };
-
-TEST_F(WindowsModule, ExportsTheEntryPointsUndecoratedAndNothingStray) {
-  rf::testing::PETables tables;
-  std::string error;
-  ASSERT_TRUE(rf::testing::ReadPETables(file, tables, error)) << error;
-  const auto& e = tables.exports;
-  // The entry points, and a sample of the engine's functions and data that
-  // programs bind to by name.
-  const std::vector<std::string> required = {"PluginMain", "PluginMain1", "__RasterScene", "__RasterSolid",
-                                             "__SetNewRenderOnePixel", "__SetUseGlass", "ZBuff", "Zwidth",
-                                             "Zheight", "_Deep", "_DrawMode", "_Persp_Far", "_WireSize"};
-  for (const std::string& name : required) EXPECT_NE(std::find(e.begin(), e.end(), name), e.end()) << name;
-  const std::vector<std::string> engineBuffer = {"ZBuff", "Zwidth", "Zheight"};
-  for (const std::string& name : e) {
-    // C++ or stdcall decoration would hide the names from a host and from
-    // programs that bind to the engine by name.
-    EXPECT_EQ(name.rfind("_Z", 0), std::string::npos) << name;
-    EXPECT_EQ(name.find('@'), std::string::npos) << name;
-    // Besides the entry points only the engine's interface is exported:
-    // underscore names and its Z-buffer.
-    const bool known = name == "PluginMain" || name == "PluginMain1" || name[0] == '_' ||
-                       std::find(engineBuffer.begin(), engineBuffer.end(), name) != engineBuffer.end();
-    EXPECT_TRUE(known) << "stray export " << name;
-  }
-}
-
-TEST_F(WindowsModule, NeedsOnlyDllsEveryWindowsHas) {
-  rf::testing::PETables tables;
-  std::string error;
-  ASSERT_TRUE(rf::testing::ReadPETables(file, tables, error)) << error;
-  const std::vector<std::string> system = {"kernel32.dll", "user32.dll", "gdi32.dll",  "comctl32.dll",
-                                           "comdlg32.dll", "shell32.dll", "advapi32.dll", "msvcrt.dll"};
-  EXPECT_FALSE(tables.importedDlls.empty());
-  for (const std::string& dll : tables.importedDlls)
-    EXPECT_NE(std::find(system.begin(), system.end(), Lower(dll)), system.end()) << dll << " is not on every Windows";
-}
 
 TEST_F(WindowsModule, ResourcesAreByteForByteTheLinuxModulesCopies) {
   Bytes out;
@@ -175,11 +132,6 @@ class LoadedModule : public WindowsModule {
   void* module = nullptr;
   EntryPoint entry = nullptr;
 };
-
-TEST_F(LoadedModule, BothEntryPointsResolve) {
-  EXPECT_NE(rf::platform::FindModuleSymbol(module, "PluginMain1"), nullptr);
-  EXPECT_EQ(rf::platform::FindModuleSymbol(module, "NoSuchEntry"), nullptr);
-}
 
 TEST_F(LoadedModule, AboutReturnsWithoutTouchingTheHostsSlots) {
   rf::host::PlatformData platform{0};

@@ -1,7 +1,8 @@
 #include "host/descriptors.h"
 
+#include "host/interface/result_codes.h"
 #include "host/plugin_main.h"
-#include "host/run_state.h"
+#include "host/record/run_state.h"
 
 namespace rf::host {
 

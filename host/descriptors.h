@@ -5,7 +5,7 @@
 // registry, so that they survive a restart of the host.
 #pragma once
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::host {
 

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "host/document_paths.h"
+#include "host/interface/result_codes.h"
 #include "host/plugin_main.h"
-#include "host/run_state.h"
+#include "host/record/run_state.h"
 #include "pattern/path_emitter.h"
 #include "pattern/scene_assembly.h"
 #include "platform/platform.h"

@@ -6,7 +6,8 @@
 
 #include "host/descriptors.h"
 #include "host/filter_run.h"
-#include "host/run_state.h"
+#include "host/interface/result_codes.h"
+#include "host/record/run_state.h"
 #include "platform/platform.h"
 #include "pattern/scene_assembly.h"
 #include "presets/settings_file.h"

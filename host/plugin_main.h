@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "host/host_interface.h"
-#include "host/parameters.h"
+#include "host/interface/host_interface.h"
+#include "host/record/parameters.h"
 
 namespace rf::host {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/run_state.h"
+#include "host/record/run_state.h"
 #include "pattern/pattern.h"
 
 namespace rf::pattern {

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 #include "pattern/pattern.h"
 
 namespace rf::pattern {

@@ -26,8 +26,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/parameters.h"
-#include "host/run_state.h"
+#include "host/record/parameters.h"
+#include "host/record/run_state.h"
 
 namespace rf::pattern {
 

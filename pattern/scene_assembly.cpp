@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/run_state.h"
+#include "host/interface/result_codes.h"
+#include "host/record/run_state.h"
 #include "pattern/bump_source.h"
 #include "pattern/mask_emitter.h"
 #include "pattern/path_emitter.h"

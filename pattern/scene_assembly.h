@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "engine3d/engine3d.h"
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::pattern {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::presets {
 

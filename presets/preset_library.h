@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::presets {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::presets {
 

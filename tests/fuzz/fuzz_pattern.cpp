@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 #include "pattern/pattern.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 #include "presets/preset_file.h"
 
 namespace rf::presets {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "host/host_interface.h"
+#include "host/interface/host_interface.h"
 #include "module_path.h"
 #include "tools/common/plugin_host.h"
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/host_interface.h"
-#include "host/parameters.h"
+#include "host/interface/host_interface.h"
+#include "host/record/parameters.h"
 #include "module_path.h"
 #include "platform/platform.h"
 

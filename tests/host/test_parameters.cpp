@@ -5,7 +5,7 @@
 #include <limits>
 #include <set>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf {
 namespace {

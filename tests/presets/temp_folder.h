@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::testing {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/run_state.h"
+#include "host/record/run_state.h"
 #include "pattern/bump_source.h"
 #include "pattern/mask_emitter.h"
 #include "pattern/pattern.h"

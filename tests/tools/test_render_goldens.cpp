@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "host/host_interface.h"
+#include "host/interface/host_interface.h"
 #include "tools/common/image_io.h"
 #include "tools/common/plugin_host.h"
 #include "tools/common/sample_image.h"

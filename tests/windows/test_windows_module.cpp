@@ -21,7 +21,7 @@
 #include <atomic>
 #include <thread>
 
-#include "host/host_interface.h"
+#include "host/interface/host_interface.h"
 #endif
 
 namespace {

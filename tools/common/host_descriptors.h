@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_interface.h"
-#include "host/parameters.h"
+#include "host/interface/host_interface.h"
+#include "host/record/parameters.h"
 
 namespace rf::tools {
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "host/host_interface.h"
+#include "host/interface/host_interface.h"
 #include "tools/common/host_descriptors.h"
 
 namespace rf::tools {

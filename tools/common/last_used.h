@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::tools {
 

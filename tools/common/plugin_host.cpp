@@ -9,7 +9,7 @@
 #include <map>
 #include <set>
 
-#include "host/run_state.h"
+#include "host/interface/result_codes.h"
 #include "platform/platform.h"
 #include "tools/common/image_io.h"
 #include "tools/common/last_used.h"

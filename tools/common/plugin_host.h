@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_interface.h"
+#include "host/interface/host_interface.h"
 #include "tools/common/host_descriptors.h"
 
 namespace rf::tools {

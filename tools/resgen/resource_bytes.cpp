@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf::resgen {
 

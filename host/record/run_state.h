@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 namespace rf {
 
@@ -69,13 +69,5 @@ struct RunState {
 
 // The one run state of the module.
 RunState& Run();
-
-// Result codes of the host interface (16-bit, written through the result pointer).
-constexpr int16_t kNoErr = 0;
-constexpr int16_t kMemFullErr = -108;
-constexpr int16_t kUserCanceledErr = -128;
-constexpr int16_t kFilterBadParameters = -30100;
-constexpr int16_t kErrPlugInHostInsufficient = -30900;
-constexpr int16_t kErrMissingParameter = -1715;
 
 }  // namespace rf

@@ -1,4 +1,4 @@
-#include "host/parameters.h"
+#include "host/record/parameters.h"
 
 #include <cctype>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "host/run_state.h"
+#include "host/record/run_state.h"
 
 namespace rf {
 

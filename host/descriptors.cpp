@@ -1,49 +1,20 @@
 #include "host/descriptors.h"
 
 #include "host/interface/result_codes.h"
-#include "host/plugin_main.h"
-#include "host/record/run_state.h"
+#include "host/suite.h"
 
 namespace rf::host {
 
 namespace {
 
-// Stores one value read from a descriptor in its field.
-void StoreInteger(ParameterRecord& record, const ScriptedParameter& p, int32_t value) {
-  SetIntegerValue(record, p, value);
-}
-
-void StoreFloat(ParameterRecord& record, const ScriptedParameter& p, double value) {
-  SetFloatValue(record, p, value);
-}
-
-// The two registry suites, acquired together and released on scope exit.
-class RegistrySuites {
- public:
-  explicit RegistrySuites(SPBasicSuite* basic) : basic_(basic) {
-    if (!basic_ || !basic_->AcquireSuite || !basic_->ReleaseSuite) return;
-    const void* p = nullptr;
-    if (basic_->AcquireSuite(kDescriptorRegistrySuite, kDescriptorRegistrySuiteVersion, &p) == kSPNoError && p)
-      registry_ = static_cast<const DescriptorRegistryProcs*>(p);
-    p = nullptr;
-    if (basic_->AcquireSuite(kActionDescriptorSuite, kActionDescriptorSuiteVersion, &p) == kSPNoError && p)
-      descriptor_ = static_cast<const ActionDescriptorProcs*>(p);
-  }
-  ~RegistrySuites() {
-    if (registry_) basic_->ReleaseSuite(kDescriptorRegistrySuite, kDescriptorRegistrySuiteVersion);
-    if (descriptor_) basic_->ReleaseSuite(kActionDescriptorSuite, kActionDescriptorSuiteVersion);
-  }
-  RegistrySuites(const RegistrySuites&) = delete;
-  RegistrySuites& operator=(const RegistrySuites&) = delete;
-
-  bool Ready() const { return registry_ && descriptor_; }
-  const DescriptorRegistryProcs* registry() const { return registry_; }
-  const ActionDescriptorProcs* descriptor() const { return descriptor_; }
-
- private:
-  SPBasicSuite* basic_;
-  const DescriptorRegistryProcs* registry_ = nullptr;
-  const ActionDescriptorProcs* descriptor_ = nullptr;
+// The registry and the descriptors it holds are used together.
+struct RegistrySuites {
+  explicit RegistrySuites(const SPBasicSuite* basic)
+      : registry(basic, kDescriptorRegistrySuite, kDescriptorRegistrySuiteVersion),
+        descriptor(basic, kActionDescriptorSuite, kActionDescriptorSuiteVersion) {}
+  bool Ready() const { return registry && descriptor; }
+  ScopedSuite<DescriptorRegistryProcs> registry;
+  ScopedSuite<ActionDescriptorProcs> descriptor;
 };
 
 // u8 fields are widened with zero, u32 fields go out as their 32-bit pattern.
@@ -53,26 +24,26 @@ int32_t IntegerForDescriptor(const ParameterRecord& record, const ScriptedParame
 
 }  // namespace
 
-void ReadLastUsed(ParameterRecord& record) {
-  RegistrySuites suites(G().basicSuite);
-  if (!suites.Ready() || !suites.registry()->Get) return;
+void ReadLastUsed(const HostCall& call, ParameterRecord& record) {
+  RegistrySuites suites(call.basicSuite);
+  if (!suites.Ready() || !suites.registry->Get) return;
   PIActionDescriptor d = nullptr;
-  if (suites.registry()->Get(kRegistryKey, &d) != kNoErr || !d) return;
-  const ActionDescriptorProcs* ad = suites.descriptor();
+  if (suites.registry->Get(kRegistryKey, &d) != kNoErr || !d) return;
+  const ActionDescriptorProcs* ad = suites.descriptor.get();
   for (const ScriptedParameter& p : kScriptedParameters) {
     if (p.type == ScriptType::Integer) {
       int32_t v = 0;
-      if (ad->GetInteger && ad->GetInteger(d, p.key, &v) == kNoErr) StoreInteger(record, p, v);
+      if (ad->GetInteger && ad->GetInteger(d, p.key, &v) == kNoErr) SetIntegerValue(record, p, v);
     } else {
       double v = 0;
-      if (ad->GetFloat && ad->GetFloat(d, p.key, &v) == kNoErr) StoreFloat(record, p, v);
+      if (ad->GetFloat && ad->GetFloat(d, p.key, &v) == kNoErr) SetFloatValue(record, p, v);
     }
   }
   if (ad->Free) ad->Free(d);
 }
 
-bool ReadScriptingDescriptor(ParameterRecord& record, bool& showDialog) {
-  FilterRecord* fr = G().filterRecord;
+bool ReadScriptingDescriptor(const HostCall& call, ParameterRecord& record, bool& showDialog) {
+  FilterRecord* fr = call.filter;
   PIDescriptorParameters* dp = fr ? fr->descriptorParameters : nullptr;
   if (!dp || !dp->readDescriptorProcs || !dp->descriptor) return true;
   ReadDescriptorProcs* procs = dp->readDescriptorProcs;
@@ -89,11 +60,11 @@ bool ReadScriptingDescriptor(ParameterRecord& record, bool& showDialog) {
       if (p->type == ScriptType::Integer) {
         int32_t v = 0;
         if (!procs->getIntegerProc || procs->getIntegerProc(token, &v) != kNoErr) break;
-        StoreInteger(record, *p, v);
+        SetIntegerValue(record, *p, v);
       } else {
         double v = 0;
         if (!procs->getFloatProc || procs->getFloatProc(token, &v) != kNoErr) break;
-        StoreFloat(record, *p, v);
+        SetFloatValue(record, *p, v);
       }
     }
     procs->closeReadDescriptorProc(token);  // a missing key is not an error here
@@ -104,19 +75,16 @@ bool ReadScriptingDescriptor(ParameterRecord& record, bool& showDialog) {
   return true;
 }
 
-void WriteScriptingDescriptor(const ParameterRecord& record) {
-  FilterRecord* fr = G().filterRecord;
+int16_t WriteScriptingDescriptor(const HostCall& call, const ParameterRecord& record) {
+  FilterRecord* fr = call.filter;
   PIDescriptorParameters* dp = fr ? fr->descriptorParameters : nullptr;
-  if (!dp || !dp->writeDescriptorProcs) return;
+  if (!dp || !dp->writeDescriptorProcs) return kNoErr;
   WriteDescriptorProcs* procs = dp->writeDescriptorProcs;
   if (!procs->openWriteDescriptorProc || !procs->closeWriteDescriptorProc || !procs->putIntegerProc ||
       !procs->putFloatProc)
-    return;
+    return kNoErr;
   PIWriteDescriptor token = procs->openWriteDescriptorProc();
-  if (!token) {
-    SetResult(kErrMissingParameter);
-    return;
-  }
+  if (!token) return kErrMissingParameter;
   for (const ScriptedParameter& p : kScriptedParameters) {
     if (p.type == ScriptType::Integer) {
       procs->putIntegerProc(token, p.key, IntegerForDescriptor(record, p));
@@ -129,27 +97,26 @@ void WriteScriptingDescriptor(const ParameterRecord& record) {
   dp->descriptor = nullptr;
   procs->closeWriteDescriptorProc(token, &dp->descriptor);
   dp->recordInfo = kPlugInDialogOptional;
+  return kNoErr;
 }
 
-void StoreLastUsed(const ParameterRecord& record) {
-  if (!G().basicSuite) {
-    SetResult(kErrPlugInHostInsufficient);
-    return;
-  }
-  RegistrySuites suites(G().basicSuite);
-  if (!suites.Ready()) return;
-  const ActionDescriptorProcs* ad = suites.descriptor();
-  if (!ad->Make || !ad->PutInteger || !ad->PutFloat || !suites.registry()->Register) return;
+int16_t StoreLastUsed(const HostCall& call, const ParameterRecord& record) {
+  if (!call.basicSuite) return kErrPlugInHostInsufficient;
+  RegistrySuites suites(call.basicSuite);
+  if (!suites.Ready()) return kNoErr;
+  const ActionDescriptorProcs* ad = suites.descriptor.get();
+  if (!ad->Make || !ad->PutInteger || !ad->PutFloat || !suites.registry->Register) return kNoErr;
   PIActionDescriptor d = nullptr;
-  if (ad->Make(&d) != kNoErr || !d) return;
+  if (ad->Make(&d) != kNoErr || !d) return kNoErr;
   for (const ScriptedParameter& p : kScriptedParameters) {
     if (p.type == ScriptType::Integer)
       ad->PutInteger(d, p.key, IntegerForDescriptor(record, p));
     else
       ad->PutFloat(d, p.key, GetFloatValue(record, p));
   }
-  suites.registry()->Register(kRegistryKey, d, 1);
+  suites.registry->Register(kRegistryKey, d, 1);
   if (ad->Free) ad->Free(d);
+  return kNoErr;
 }
 
 }  // namespace rf::host

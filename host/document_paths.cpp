@@ -2,8 +2,6 @@
 // paths, 'wkpa' for the work path's index, 'path' for its records.
 #include "host/document_paths.h"
 
-#include "host/plugin_main.h"
-#include "pattern/path_emitter.h"
 
 namespace rf::host {
 
@@ -37,40 +35,41 @@ DocumentSize WholeSize(const FilterRecord& fr) {
 
 }  // namespace
 
-void LoadPaths() {
-  pattern::FreePaths();
-  const FilterRecord* fr = G().filterRecord;
-  if (!fr || !fr->propertyProcs || !fr->propertyProcs->getPropertyProc) return;
+pattern::PathCurves LoadPaths(const FilterRecord& filter) {
+  pattern::PathCurves curves;
+  const FilterRecord* fr = &filter;
+  if (!fr->propertyProcs || !fr->propertyProcs->getPropertyProc) return curves;
   const GetPropertyProc get = fr->propertyProcs->getPropertyProc;
   const HandleProcs* handles = fr->handleProcs;
 
   int32_t pathCount = 0;
-  if (!SimpleProperty(get, kNumberOfPaths, pathCount) || pathCount <= 0) return;
+  if (!SimpleProperty(get, kNumberOfPaths, pathCount) || pathCount <= 0) return curves;
 
   const DocumentSize size = WholeSize(*fr);
   pattern::Fixed widthPoints = 0, heightPoints = 0;
   if (!pattern::DocumentSizeInPoints(size.width, fr->imageHRes, widthPoints) ||
       !pattern::DocumentSizeInPoints(size.height, fr->imageVRes, heightPoints))
-    return;
+    return curves;
 
   int32_t index = 0;
   if (!SimpleProperty(get, kWorkPathIndex, index)) index = 0;
   // -1: the document has paths but none of them is the work path.
-  if (index < 0) return;
+  if (index < 0) return curves;
 
   intptr_t simple = 0;
   Handle contents = nullptr;
-  if (get(kSignature, kPathContents, index, &simple, &contents) != 0 || !contents) return;
+  if (get(kSignature, kPathContents, index, &simple, &contents) != 0 || !contents) return curves;
   if (handles && handles->getSizeProc && handles->lockProc) {
     const int32_t bytes = handles->getSizeProc(contents);
     const Ptr data = bytes > 0 ? handles->lockProc(contents, 0) : nullptr;
     if (data) {
       pattern::DecodePathRecords(reinterpret_cast<const uint8_t*>(data), size_t(bytes), widthPoints, heightPoints,
-                                 fr->imageVRes, pattern::DocumentPaths());
+                                 fr->imageVRes, curves);
       if (handles->unlockProc) handles->unlockProc(contents);
     }
   }
   if (handles && handles->disposeProc) handles->disposeProc(contents);
+  return curves;
 }
 
 }  // namespace rf::host

@@ -1,15 +1,18 @@
 // Rimeflower: the document's work path, read through the host's property
-// suite.
+// procedures.
 #pragma once
+
+#include "host/interface/host_interface.h"
+#include "pattern/path_emitter.h"
 
 namespace rf::host {
 
-// (Re)reads the work path of the current document into
-// rf::pattern::DocumentPaths(). Called before a final render and when the
-// dialog opens, while the host's FilterRecord is current. A host without the
-// property procedures, a failed query, a document above 32767 points or a
-// malformed subpath leaves fewer or no curves; nothing is reported, and the
-// emitter type then falls back to contours (rf::pattern::ResolveEmitterType).
-void LoadPaths();
+// Reads the work path of the host's current document into curves in
+// document pixels. Called before a final render and when the dialog opens.
+// A host without the property procedures, a failed query, a document above
+// 32767 points or a malformed subpath gives fewer or no curves; nothing is
+// reported, and the emitter type then falls back to contours
+// (rf::pattern::ResolveEmitterType).
+pattern::PathCurves LoadPaths(const FilterRecord& filter);
 
 }  // namespace rf::host

@@ -6,8 +6,7 @@
 
 #include "host/document_paths.h"
 #include "host/interface/result_codes.h"
-#include "host/plugin_main.h"
-#include "host/record/run_state.h"
+#include "host/suite.h"
 #include "pattern/path_emitter.h"
 #include "pattern/scene_assembly.h"
 #include "platform/platform.h"
@@ -23,21 +22,14 @@ const char* const kWrongModeText = "Wrong Image mode!\r\n Image should be RGB or
 const char* const kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
 const char* const kPreviewHostText = "Photoshop cannot allocate so big memory\nTry to use smaller pictures";
 
-FilterRecord* FR() { return G().filterRecord; }
-
-uint8_t* g_previewSource = nullptr;
-bool g_previewLoaded = false;
-
-VRect FilterRect() {
-  FilterRecord* fr = FR();
-  if (fr->bigDocumentData) return fr->bigDocumentData->filterRect32;
-  return VRect{fr->filterRect.top, fr->filterRect.left, fr->filterRect.bottom, fr->filterRect.right};
+VRect FilterRect(const FilterRecord& fr) {
+  if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
+  return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
 }
 
-VRect OutRect() {
-  FilterRecord* fr = FR();
-  if (fr->bigDocumentData) return fr->bigDocumentData->outRect32;
-  return VRect{fr->outRect.top, fr->outRect.left, fr->outRect.bottom, fr->outRect.right};
+VRect OutRect(const FilterRecord& fr) {
+  if (fr.bigDocumentData) return fr.bigDocumentData->outRect32;
+  return VRect{fr.outRect.top, fr.outRect.left, fr.outRect.bottom, fr.outRect.right};
 }
 
 PIRect Narrow(const VRect& r) {
@@ -45,25 +37,23 @@ PIRect Narrow(const VRect& r) {
   return PIRect{n(r.top), n(r.left), n(r.bottom), n(r.right)};
 }
 
-void SetRequest(const VRect& in, const VRect& out, const VRect& mask) {
-  FilterRecord* fr = FR();
-  fr->inRect = Narrow(in);
-  fr->outRect = Narrow(out);
-  fr->maskRect = Narrow(mask);
-  if (fr->bigDocumentData) {
-    fr->bigDocumentData->inRect32 = in;
-    fr->bigDocumentData->outRect32 = out;
-    fr->bigDocumentData->maskRect32 = mask;
+void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask) {
+  fr.inRect = Narrow(in);
+  fr.outRect = Narrow(out);
+  fr.maskRect = Narrow(mask);
+  if (fr.bigDocumentData) {
+    fr.bigDocumentData->inRect32 = in;
+    fr.bigDocumentData->outRect32 = out;
+    fr.bigDocumentData->maskRect32 = mask;
   }
 }
 
-void RequestAllPlanes() {
-  FilterRecord* fr = FR();
-  fr->inLoPlane = fr->outLoPlane = 0;
-  fr->inHiPlane = fr->outHiPlane = int16_t(fr->planes - 1);
+void RequestAllPlanes(FilterRecord& fr) {
+  fr.inLoPlane = fr.outLoPlane = 0;
+  fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
 }
 
-int Depth() { return FR()->depth == 0 ? 8 : FR()->depth; }
+int Depth(const FilterRecord& fr) { return fr.depth == 0 ? 8 : fr.depth; }
 
 inline uint8_t From16(uint16_t v) { return SampleFrom16(v); }
 inline uint16_t To16(uint8_t v) { return SampleTo16(v); }
@@ -88,30 +78,19 @@ inline void PutSample(uint8_t* row, int x, int planes, int c, bool deep, uint8_t
 // The colour-space suite, acquired for one conversion pass.
 class ColorSpace {
  public:
-  ColorSpace() {
-    SPBasicSuite* basic = G().basicSuite;
-    if (!basic || !basic->AcquireSuite || !basic->ReleaseSuite) return;
-    const void* p = nullptr;
-    if (basic->AcquireSuite(kColorSpaceSuite, kColorSpaceSuiteVersion, &p) == kSPNoError && p)
-      procs_ = static_cast<const ColorSpaceProcs*>(p);
-  }
-  ~ColorSpace() {
-    if (procs_) G().basicSuite->ReleaseSuite(kColorSpaceSuite, kColorSpaceSuiteVersion);
-  }
-  ColorSpace(const ColorSpace&) = delete;
-  ColorSpace& operator=(const ColorSpace&) = delete;
-  bool Ready() const { return procs_ && procs_->Convert8; }
+  explicit ColorSpace(const SPBasicSuite* basic) : suite_(basic, kColorSpaceSuite, kColorSpaceSuiteVersion) {}
+  bool Ready() const { return suite_ && suite_->Convert8; }
   void Convert(int16_t from, int16_t to, Color8* colors, int count) const {
-    procs_->Convert8(from, to, colors, int16_t(count));
+    suite_->Convert8(from, to, colors, int16_t(count));
   }
 
  private:
-  const ColorSpaceProcs* procs_ = nullptr;
+  ScopedSuite<ColorSpaceProcs> suite_;
 };
 
 // Converts one host area into an RGBA buffer (`width` x `height`, packed).
-void HostToRGBA(const uint8_t* in, int32_t inRowBytes, int width, int height, int planes, bool cmyk, bool deep,
-                uint8_t* rgba) {
+void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes, int width, int height, int planes,
+                bool cmyk, bool deep, uint8_t* rgba) {
   if (!cmyk) {
     for (int y = 0; y < height; ++y) {
       const uint8_t* row = in + size_t(y) * inRowBytes;
@@ -125,7 +104,7 @@ void HostToRGBA(const uint8_t* in, int32_t inRowBytes, int width, int height, in
     }
     return;
   }
-  ColorSpace cs;
+  ColorSpace cs(basic);
   if (!cs.Ready()) return;  // without the suite the buffer keeps what it held
   std::vector<uint8_t> colors(size_t(std::min(width, kMaxColorsPerCall)) * 4);
   for (int y = 0; y < height; ++y) {
@@ -152,21 +131,19 @@ bool AcceptedMode(int16_t mode) {
 }
 
 // Copies the input to the output unchanged (for modes the filter refuses).
-void CopyInputToOutput() {
-  FilterRecord* fr = FR();
-  if (!fr->inData || !fr->outData) return;
-  const VRect r = OutRect();
+void CopyInputToOutput(const FilterRecord& fr) {
+  if (!fr.inData || !fr.outData) return;
+  const VRect r = OutRect(fr);
   const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
   if (w <= 0 || h <= 0) return;
-  const size_t rowBytes = size_t(w) * fr->planes * (Depth() == 16 ? 2 : 1);
+  const size_t rowBytes = size_t(w) * fr.planes * (Depth(fr) == 16 ? 2 : 1);
   for (int64_t y = 0; y < h; ++y)
-    std::memcpy(static_cast<uint8_t*>(fr->outData) + y * fr->outRowBytes,
-                static_cast<const uint8_t*>(fr->inData) + y * fr->inRowBytes, rowBytes);
+    std::memcpy(static_cast<uint8_t*>(fr.outData) + y * fr.outRowBytes,
+                static_cast<const uint8_t*>(fr.inData) + y * fr.inRowBytes, rowBytes);
 }
 
-void WriteBack() {
-  FilterRecord* fr = FR();
-  RunState& run = Run();
+void WriteBack(const HostCall& call, const RunState& run) {
+  const FilterRecord* fr = call.filter;
   if (!fr->outData || !run.output) return;
   const int planes = fr->planes;
   const bool deep = run.deep;
@@ -192,7 +169,7 @@ void WriteBack() {
     }
     return;
   }
-  ColorSpace cs;
+  ColorSpace cs(call.basicSuite);
   if (!cs.Ready()) return;
   std::vector<uint8_t> colors(size_t(std::min(width, kMaxColorsPerCall)) * 4);
   for (int y = 0; y < height; ++y) {
@@ -219,12 +196,17 @@ void WriteBack() {
   }
 }
 
-bool HostAbort(void*) {
-  FilterRecord* fr = G().filterRecord;
+// The host's abort and progress for the final run: the context is the
+// HostCall of the entry point's call.
+bool HostAbort(void* context) {
+  const FilterRecord* fr = static_cast<const HostCall*>(context)->filter;
   return fr && fr->abortProc && fr->abortProc() != 0;
 }
 
-void HostProgress(void*, int32_t done, int32_t total) { ReportProgress(done, total); }
+void HostProgress(void* context, int32_t done, int32_t total) {
+  const FilterRecord* fr = static_cast<const HostCall*>(context)->filter;
+  if (fr && fr->progressProc) fr->progressProc(done, total);
+}
 
 // The memory the pattern and scene may take: a share of the machine, with a
 // ceiling, so a runaway parameter fails with a message instead of swapping.
@@ -242,26 +224,18 @@ uint64_t MemoryBudget() {
 uint8_t SampleFrom16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }
 uint16_t SampleTo16(uint8_t v) { return uint16_t((uint32_t(v) * 32768u + 127u) / 255u); }
 
-void ReportProgress(int32_t done, int32_t total) {
-  FilterRecord* fr = G().filterRecord;
-  if (Run().dialogOpen) return;  // the dialog's bar is driven by the dialog
-  if (fr && fr->progressProc) fr->progressProc(done, total);
-}
-
-void ReleaseWorkingBuffers() {
-  RunState& run = Run();
+void ReleaseWorkingBuffers(RunState& run, ParameterRecord& record, pattern::SceneCache& cache) {
   platform::FreePages(run.source);
   platform::FreePages(run.output);
   run.source = run.output = nullptr;
-  if (run.record) pattern::ReleaseTextureCache(*run.record);
+  cache.ReleaseTexture(record);
 }
 
-bool LoadSource() {
-  FilterRecord* fr = FR();
-  RunState& run = Run();
-  if (run.record) run.record->SceneDirty = 1;
-  ReportProgress(0, 100);
-  const VRect r = OutRect();
+bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
+  const FilterRecord& fr = *call.filter;
+  record.SceneDirty = 1;
+  run.Progress(0, 100);
+  const VRect r = OutRect(fr);
   const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
   platform::FreePages(run.source);
   platform::FreePages(run.output);
@@ -281,116 +255,114 @@ bool LoadSource() {
   run.height = int32_t(h);
   run.rowStride = run.width * 4;
   run.pixelStride = 4;
-  if (fr->inData)
-    HostToRGBA(static_cast<const uint8_t*>(fr->inData), fr->inRowBytes, run.width, run.height, fr->planes,
-               run.cmyk, run.deep, run.source);
+  if (fr.inData)
+    HostToRGBA(call.basicSuite, static_cast<const uint8_t*>(fr.inData), fr.inRowBytes, run.width, run.height,
+               fr.planes, run.cmyk, run.deep, run.source);
   return true;
 }
 
-void RenderAndWriteBack() {
-  FilterRecord* fr = FR();
-  RunState& run = Run();
-  run.deep = Depth() == 16;
-  run.haveMask = fr->haveMask != 0;
-  run.maskData = static_cast<const uint8_t*>(fr->maskData);
-  run.maskRowBytes = fr->maskRowBytes;
-  if (!AcceptedMode(fr->imageMode)) {
+int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
+                           pattern::SceneCache& cache, const pattern::PathCurves* paths) {
+  const FilterRecord& fr = *call.filter;
+  run.deep = Depth(fr) == 16;
+  run.haveMask = fr.haveMask != 0;
+  run.maskData = static_cast<const uint8_t*>(fr.maskData);
+  run.maskRowBytes = fr.maskRowBytes;
+  if (!AcceptedMode(fr.imageMode)) {
     platform::PluginAlert(kWrongModeText);
-    CopyInputToOutput();
-    SetResult(kNoErr);
-    return;
+    CopyInputToOutput(fr);
+    return kNoErr;
   }
-  run.cmyk = fr->imageMode == kModeCMYKColor || fr->imageMode == kModeCMYK64;
-  run.hasAlphaPlane = fr->planes > (run.cmyk ? 4 : 3);
-  const VRect filter = FilterRect();
+  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
+  run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
+  const VRect filter = FilterRect(fr);
   run.filterWidth = filter.right - filter.left;
   run.filterHeight = filter.bottom - filter.top;
-  run.hooks = RunHooks{nullptr, HostAbort, HostProgress};
   run.memoryBudgetBytes = MemoryBudget();
   if (!run.dialogOpen) {
+    // The dialog drives its own progress bar; the final run reports to the host.
+    run.hooks = RunHooks{const_cast<HostCall*>(&call), HostAbort, HostProgress};
     run.previewScale = 1.0;
     run.previewOffsetX = run.previewOffsetY = 0;
-    if (!LoadSource()) {
+    if (!LoadSource(call, run, record)) {
       platform::PluginAlert(kPreviewAllocText);
-      SetResult(kMemFullErr);
-      return;
+      return kMemFullErr;
     }
   }
   // The final run reads the document's path afresh; the dialog keeps the
   // one it read when it opened.
-  if (!run.dialogOpen) {
-    LoadPaths();
-    pattern::ResolveEmitterType(*run.record);
+  pattern::PathCurves finalPaths;
+  if (!paths) {
+    finalPaths = LoadPaths(fr);
+    pattern::ResolveEmitterType(record, !finalPaths.empty());
+    paths = &finalPaths;
   }
-  const int16_t rendered = pattern::RenderEffect();
-  if (!run.dialogOpen) pattern::FreePaths();
+  const int16_t rendered = pattern::RenderEffect(run, record, *paths, cache);
   if (rendered != kNoErr) {
     // Cancelled or out of memory: the host's image stays as it was.
-    if (!run.dialogOpen) ReleaseWorkingBuffers();
-    SetResult(rendered);
-    return;
+    if (!run.dialogOpen) ReleaseWorkingBuffers(run, record, cache);
+    return rendered;
   }
-  WriteBack();
-  if (!run.dialogOpen) ReleaseWorkingBuffers();
-  ReportProgress(0, 100);
-  SetResult(kNoErr);
+  WriteBack(call, run);
+  if (!run.dialogOpen) ReleaseWorkingBuffers(run, record, cache);
+  run.Progress(0, 100);
+  return kNoErr;
 }
 
-void RunFilter() {
-  FilterRecord* fr = FR();
-  RequestAllPlanes();
-  DeriveFolders();
-  const VRect filter = FilterRect();
-  SetRequest(filter, filter, filter);
-  fr->inputRate = kRateOne;
-  fr->maskRate = kRateOne;
-  OSErr err = fr->advanceState ? fr->advanceState() : kFilterBadParameters;
-  if (err == kNoErr) RenderAndWriteBack();
-  else SetResult(err);
-  SetRequest(VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0});
+int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache) {
+  FilterRecord& fr = *call.filter;
+  RequestAllPlanes(fr);
+  const VRect filter = FilterRect(fr);
+  SetRequest(fr, filter, filter, filter);
+  fr.inputRate = kRateOne;
+  fr.maskRate = kRateOne;
+  const OSErr err = fr.advanceState ? fr.advanceState() : kFilterBadParameters;
+  const int16_t result = err == kNoErr ? RenderAndWriteBack(call, run, record, cache, nullptr) : err;
+  SetRequest(fr, VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0}, VRect{0, 0, 0, 0});
+  return result;
 }
 
-bool LoadPreviewSource() {
-  Globals& g = G();
-  FilterRecord* fr = FR();
-  if (g_previewLoaded && Run().dialogOpen) return true;
-  const VRect filter = FilterRect();
+int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
+  FilterRecord& fr = *call.filter;
+  if (preview.loaded) return kNoErr;
+  const VRect filter = FilterRect(fr);
   const int64_t w = int64_t(filter.right) - filter.left, h = int64_t(filter.bottom) - filter.top;
-  platform::FreePages(g_previewSource);
-  g_previewSource = nullptr;
+  ReleasePreviewSource(preview);
   if (w > 0 && h > 0 && w <= INT32_MAX / 4)
-    g_previewSource = static_cast<uint8_t*>(platform::AllocPages(size_t(w) * 4 * size_t(h)));
-  if (!g_previewSource) {
+    preview.pixels = static_cast<uint8_t*>(platform::AllocPages(size_t(w) * 4 * size_t(h)));
+  if (!preview.pixels) {
     platform::PluginAlert(kPreviewAllocText);
-    SetResult(kUserCanceledErr);
-    return false;
+    return kUserCanceledErr;
   }
-  if (g.state) {
-    g.state->previewTop = 0;
-    g.state->previewLeft = 0;
-    g.state->previewBottom = int16_t(std::min<int64_t>(h, 32767));
-    g.state->previewRight = int16_t(std::min<int64_t>(w, 32767));
+  if (call.state) {
+    call.state->previewTop = 0;
+    call.state->previewLeft = 0;
+    call.state->previewBottom = int16_t(std::min<int64_t>(h, 32767));
+    call.state->previewRight = int16_t(std::min<int64_t>(w, 32767));
   }
-  RequestAllPlanes();
-  SetRequest(filter, OutRect(), OutRect());
-  fr->inputRate = fr->maskRate = kRateOne;
-  fr->inputPadding = fr->outputPadding = fr->maskPadding = 255;
-  const OSErr err = fr->advanceState ? fr->advanceState() : kFilterBadParameters;
-  if (err != kNoErr || !fr->inData) {
+  RequestAllPlanes(fr);
+  SetRequest(fr, filter, OutRect(fr), OutRect(fr));
+  fr.inputRate = fr.maskRate = kRateOne;
+  fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
+  const OSErr err = fr.advanceState ? fr.advanceState() : kFilterBadParameters;
+  if (err != kNoErr || !fr.inData) {
     platform::PluginAlert(kPreviewHostText);
-    SetResult(kUserCanceledErr);
-    return false;
+    return kUserCanceledErr;
   }
-  const int depth = Depth();
+  const int depth = Depth(fr);
   if (depth == 8 || depth == 16) {
-    const bool cmyk = fr->imageMode == kModeCMYKColor || fr->imageMode == kModeCMYK64;
-    HostToRGBA(static_cast<const uint8_t*>(fr->inData), fr->inRowBytes, int(w), int(h), fr->planes, cmyk,
-               depth == 16, g_previewSource);
+    const bool cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
+    HostToRGBA(call.basicSuite, static_cast<const uint8_t*>(fr.inData), fr.inRowBytes, int(w), int(h), fr.planes,
+               cmyk, depth == 16, preview.pixels);
   }
-  g_previewLoaded = true;
-  return true;
+  preview.loaded = true;
+  return kNoErr;
 }
 
-const uint8_t* PreviewSource() { return g_previewLoaded ? g_previewSource : nullptr; }
+void ReleasePreviewSource(PreviewSourceBuffer& preview) {
+  platform::FreePages(preview.pixels);
+  preview.pixels = nullptr;
+  preview.loaded = false;
+}
 
 }  // namespace rf::host

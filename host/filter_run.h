@@ -1,34 +1,48 @@
 // Rimeflower: the filter run, which moves pixels between host and plug-in.
+//
+// Every function takes the host's call, the run state and the record it
+// works on; the results are host result codes.
 #pragma once
 
 #include <cstdint>
 
+#include "host/plugin_main.h"
+#include "host/record/parameters.h"
+#include "host/record/run_state.h"
+#include "pattern/path_emitter.h"
+#include "pattern/scene_cache.h"
+
 namespace rf::host {
 
 // Start selector, after the dialog: fetches the whole filter rectangle in
-// one piece, renders the effect and writes it back. Sets the host result.
-void RunFilter();
+// one piece, renders the effect and writes it back.
+int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache);
 
 // Renders into the output buffer and writes it to the host's outData. Used
-// by the final run and by the dialog's preview.
-void RenderAndWriteBack();
+// by the final run and by the dialog's preview. `paths` are the document's
+// curves as the dialog read them when it opened; null in a final run, which
+// reads them afresh.
+int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
+                           pattern::SceneCache& cache, const pattern::PathCurves* paths);
 
-// Fills the source buffer from the host's inData.
-bool LoadSource();
+// Fills the source buffer from the host's inData (new source and output
+// buffers of the output rectangle's size). False when they cannot be had.
+bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record);
 
-// Reads the whole filter rectangle once per dialog, for its overview image.
-bool LoadPreviewSource();
-const uint8_t* PreviewSource();
-
-// Progress, to the host in the final run and to the dialog's bar in the
-// preview.
-void ReportProgress(int32_t done, int32_t total);
+// The whole filter rectangle, read once per dialog for its overview image.
+struct PreviewSourceBuffer {
+  uint8_t* pixels = nullptr;  // RGBA, filter width x height, committed pages
+  bool loaded = false;
+};
+int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview);
+void ReleasePreviewSource(PreviewSourceBuffer& preview);
 
 // The conversions of 16-bit samples (0..32768) to 8 bits and back.
 uint8_t SampleFrom16(uint16_t v);
 uint16_t SampleTo16(uint8_t v);
 
-// Releases the working buffers (end of a final run, or unloading).
-void ReleaseWorkingBuffers();
+// Releases the working buffers and the record's bump source (end of a final
+// run, or unloading).
+void ReleaseWorkingBuffers(RunState& run, ParameterRecord& record, pattern::SceneCache& cache);
 
 }  // namespace rf::host

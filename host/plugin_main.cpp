@@ -7,13 +7,31 @@
 #include "host/descriptors.h"
 #include "host/filter_run.h"
 #include "host/interface/result_codes.h"
+#include "host/record/parameters.h"
 #include "host/record/run_state.h"
 #include "platform/platform.h"
-#include "pattern/scene_assembly.h"
+#include "pattern/scene_cache.h"
 #include "presets/settings_file.h"
 #include "ui/main_dialog.h"
 
 namespace rf::host {
+
+namespace {
+
+// What the module keeps while the host calls it. The host's pointers are
+// valid for one call; the rest lives as long as the module is loaded.
+struct Globals {
+  FilterRecord* filterRecord = nullptr;  // null on the about selector
+  intptr_t* data = nullptr;
+  int16_t* result = nullptr;
+  SPBasicSuite* basicSuite = nullptr;
+  ParameterRecord* record = nullptr;  // while the parameters handle is locked
+  PluginState* state = nullptr;       // while the state handle is locked
+
+  ModuleFolders folders;
+  RunState run;
+  pattern::SceneCache sceneCache;
+};
 
 Globals& G() {
   static Globals globals;
@@ -26,24 +44,9 @@ void SetResult(int16_t code) {
 
 int16_t Result() { return G().result ? *G().result : kNoErr; }
 
-void DeriveFolders() {
-  Globals& g = G();
-  std::string path = platform::ModulePath();
-  const size_t cut = std::strlen(kModuleFileName);
-  // The folder is what remains once the module's file name is cut off; a
-  // module renamed to a name of another length finds no help or presets,
-  // which is why the file name is fixed.
-  g.moduleFolder = path.size() > cut ? path.substr(0, path.size() - cut) : std::string();
-  const char sep = platform::PathSeparator();
-  g.settingsFile = g.moduleFolder + presets::kSettingsFileName;
-  g.dataFolder = g.moduleFolder + "Rimeflower" + sep;
-  g.helpFolder = g.dataFolder + "Help" + sep;
-  g.presetsFolder = g.dataFolder + "Presets" + sep;
-}
-
-namespace {
-
 FilterRecord* FR() { return G().filterRecord; }
+
+HostCall Call() { return HostCall{G().filterRecord, G().basicSuite, G().state}; }
 
 Handle NewHandle(int32_t size) {
   HandleProcs* procs = FR()->handleProcs;
@@ -88,12 +91,11 @@ bool Lock() {
   }
   g.record = reinterpret_cast<ParameterRecord*>(procs->lockProc(FR()->parameters, 1));
   g.state = reinterpret_cast<PluginState*>(procs->lockProc(reinterpret_cast<Handle>(*g.data), 1));
-  Run().record = g.record;
   if (!g.record || !g.state) {
     SetResult(kMemFullErr);
     return false;
   }
-  pattern::ForgetForeignPointers(*g.record);
+  g.sceneCache.ForgetForeignPointers(*g.record);
   return true;
 }
 
@@ -106,7 +108,6 @@ void Unlock() {
   }
   g.record = nullptr;
   g.state = nullptr;
-  Run().record = nullptr;
 }
 
 void ResetRecord() {
@@ -122,28 +123,27 @@ void DoParameters() {
 
 // The most the module asks the host to hold in its buffers: the filter
 // rectangle, at most 256 x 256, twice, with a mask plane when there is one.
-void LimitBufferMemory() {
-  FilterRecord* fr = FR();
-  fr->bufferSpace = 0;
+void LimitBufferMemory(FilterRecord& fr) {
+  fr.bufferSpace = 0;
   int64_t w, h;
-  if (fr->bigDocumentData) {
-    const VRect& r = fr->bigDocumentData->filterRect32;
+  if (fr.bigDocumentData) {
+    const VRect& r = fr.bigDocumentData->filterRect32;
     w = int64_t(r.right) - r.left;
     h = int64_t(r.bottom) - r.top;
   } else {
-    w = int64_t(fr->filterRect.right) - fr->filterRect.left;
-    h = int64_t(fr->filterRect.bottom) - fr->filterRect.top;
+    w = int64_t(fr.filterRect.right) - fr.filterRect.left;
+    h = int64_t(fr.filterRect.bottom) - fr.filterRect.top;
   }
   w = w < 0 ? 0 : (w > 256 ? 256 : w);
   h = h < 0 ? 0 : (h > 256 ? 256 : h);
-  const int64_t planes = int64_t(fr->planes) + (fr->maskData ? 1 : 0);
+  const int64_t planes = int64_t(fr.planes) + (fr.maskData ? 1 : 0);
   const int64_t limit = 2 * planes * w * h;
-  if (fr->maxSpace > limit) fr->maxSpace = int32_t(limit);
+  if (fr.maxSpace > limit) fr.maxSpace = int32_t(limit);
 }
 
 void DoPrepare() {
   Globals& g = G();
-  DeriveFolders();
+  g.folders = DeriveFolders(platform::ModulePath());
   bool locked = false;
   if (!FR()->parameters) {
     if (EnsureParametersHandle() && EnsureStateHandle() && Result() == kNoErr && Lock()) {
@@ -158,24 +158,52 @@ void DoPrepare() {
   } else {
     locked = Lock();
   }
-  if (locked) presets::ReadSettingsFile(g.settingsFile, g.record->windowPlacement);
-  LimitBufferMemory();
+  if (locked) presets::ReadSettingsFile(g.folders.settingsFile, g.record->windowPlacement);
+  LimitBufferMemory(*FR());
 }
+
+// The dialog's way to the host while it is open.
+class FilterDialogHost final : public ui::DialogHost {
+ public:
+  FilterDialogHost(const HostCall& call, ParameterRecord& record, const ModuleFolders& folders)
+      : call_(call), record_(record), folders_(folders) {}
+  ~FilterDialogHost() override { ReleasePreviewSource(preview_); }
+
+  ParameterRecord& Record() override { return record_; }
+  const ModuleFolders& Folders() const override { return folders_; }
+  intptr_t OwnerWindow() const override {
+    const auto* platform = static_cast<const PlatformData*>(call_.filter->platformData);
+    return platform ? platform->hwnd : 0;
+  }
+  int16_t LoadPreviewSource() override { return host::LoadPreviewSource(call_, preview_); }
+  const uint8_t* PreviewSource() const override { return preview_.loaded ? preview_.pixels : nullptr; }
+
+ private:
+  HostCall call_;
+  ParameterRecord& record_;
+  const ModuleFolders& folders_;
+  PreviewSourceBuffer preview_;
+};
 
 void DoStart() {
   Globals& g = G();
   if (!Lock()) return;
-  ReadLastUsed(*g.record);
+  const HostCall call = Call();
+  ReadLastUsed(call, *g.record);
   bool showDialog = g.state->ShowDialog != 0;
-  const bool read = ReadScriptingDescriptor(*g.record, showDialog);
+  const bool read = ReadScriptingDescriptor(call, *g.record, showDialog);
+  g.folders = DeriveFolders(platform::ModulePath());
   ui::DialogResult answer = ui::DialogResult::Apply;
-  if (read && showDialog) answer = ui::RunMainDialog();
+  if (read && showDialog) {
+    FilterDialogHost dialogHost(call, *g.record, g.folders);
+    answer = ui::RunMainDialog(dialogHost);
+  }
   g.state->ShowDialog = 0;
   if (answer == ui::DialogResult::Cancel) {
     SetResult(kUserCanceledErr);
     return;
   }
-  RunFilter();
+  SetResult(RunFilter(call, g.run, *g.record, g.sceneCache));
 }
 
 void DoContinue() {
@@ -189,23 +217,21 @@ void DoContinue() {
 
 void DoFinish() {
   if (!Lock()) return;
-  WriteScriptingDescriptor(*G().record);
-  StoreLastUsed(*G().record);
+  const HostCall call = Call();
+  if (const int16_t written = WriteScriptingDescriptor(call, *G().record)) SetResult(written);
+  if (const int16_t stored = StoreLastUsed(call, *G().record)) SetResult(stored);
 }
 
 void Dispatch(int16_t selector, void* record) {
   Globals& g = G();
   if (selector == kSelectorAbout) {
     g.filterRecord = nullptr;
-    g.aboutRecord = static_cast<AboutRecord*>(record);
-    g.basicSuite = g.aboutRecord ? g.aboutRecord->sSPBasic : nullptr;
-    ui::RunAboutBox(g.aboutRecord && g.aboutRecord->platformData
-                        ? static_cast<PlatformData*>(g.aboutRecord->platformData)->hwnd
-                        : 0);
+    auto* about = static_cast<AboutRecord*>(record);
+    g.basicSuite = about ? about->sSPBasic : nullptr;
+    ui::RunAboutBox(about && about->platformData ? static_cast<PlatformData*>(about->platformData)->hwnd : 0);
     return;
   }
   if (selector < kSelectorParameters || selector > kSelectorFinish) return;
-  g.aboutRecord = nullptr;
   g.filterRecord = static_cast<FilterRecord*>(record);
   if (!g.filterRecord || !g.data) {
     SetResult(kFilterBadParameters);
@@ -226,6 +252,18 @@ void Dispatch(int16_t selector, void* record) {
 }
 
 }  // namespace
+
+ModuleFolders DeriveFolders(const std::string& modulePath) {
+  ModuleFolders f;
+  const size_t cut = std::strlen(kModuleFileName);
+  f.moduleFolder = modulePath.size() > cut ? modulePath.substr(0, modulePath.size() - cut) : std::string();
+  const char sep = platform::PathSeparator();
+  f.settingsFile = f.moduleFolder + presets::kSettingsFileName;
+  f.dataFolder = f.moduleFolder + "Rimeflower" + sep;
+  f.helpFolder = f.dataFolder + "Help" + sep;
+  f.presetsFolder = f.dataFolder + "Presets" + sep;
+  return f;
+}
 
 void PluginMain(int16_t selector, void* record, intptr_t* data, int16_t* result) {
   Globals& g = G();

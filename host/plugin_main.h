@@ -1,11 +1,16 @@
 // Rimeflower: the entry point's state and the selector dispatch.
+//
+// The entry point is the one place that keeps state between the host's
+// calls: the host's pointers for the current call, the module's folders,
+// the run state and the scene cache. Everything below it receives what it
+// reads as arguments (a HostCall, the record, the run state, the cache).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "host/interface/host_interface.h"
-#include "host/record/parameters.h"
+#include "host/record/module_folders.h"
 
 namespace rf::host {
 
@@ -18,33 +23,21 @@ struct PluginState {
 constexpr int32_t kPluginStateSize = 20;
 static_assert(sizeof(PluginState) == kPluginStateSize);
 
-// What the module keeps while the host calls it. The record pointers are
-// valid for one call; the folders live as long as the module is loaded.
-struct Globals {
-  FilterRecord* filterRecord = nullptr;  // null on the about selector
-  AboutRecord* aboutRecord = nullptr;
-  intptr_t* data = nullptr;
-  int16_t* result = nullptr;
-  SPBasicSuite* basicSuite = nullptr;
-  ParameterRecord* record = nullptr;  // while the parameters handle is locked
-  PluginState* state = nullptr;       // while the state handle is locked
-
-  std::string moduleFolder;
-  std::string dataFolder;
-  std::string helpFolder;
-  std::string presetsFolder;
-  std::string settingsFile;
+// What one call of the entry point passes down: the host's record and
+// basic suite, and the state block while it is locked.
+struct HostCall {
+  FilterRecord* filter = nullptr;
+  const SPBasicSuite* basicSuite = nullptr;
+  PluginState* state = nullptr;
 };
-Globals& G();
 
 // The file name the folders are cut from: the module must carry this name.
 constexpr const char* kModuleFileName = "Rimeflower64.8bf";
 
-void SetResult(int16_t code);
-int16_t Result();
-
-// Derives the folders from the module's own path.
-void DeriveFolders();
+// The folders beside the module at `modulePath`. A module renamed to a name
+// of another length finds no help or presets, which is why the name is
+// fixed.
+ModuleFolders DeriveFolders(const std::string& modulePath);
 
 // The whole entry point; never lets an exception reach the host.
 void PluginMain(int16_t selector, void* record, intptr_t* data, int16_t* result);

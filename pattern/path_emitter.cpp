@@ -12,15 +12,8 @@ namespace rf::pattern {
 
 // ---- The curves of the document --------------------------------------------
 
-PathCurves& DocumentPaths() {
-  static PathCurves curves;
-  return curves;
-}
-
-void FreePaths() { PathCurves().swap(DocumentPaths()); }
-
-void ResolveEmitterType(ParameterRecord& record) {
-  const bool havePath = !DocumentPaths().empty();
+void ResolveEmitterType(ParameterRecord& record, bool documentHasPath) {
+  const bool havePath = documentHasPath;
   if (record.EmitterType == kEmitterAuto) record.EmitterType = havePath ? kEmitterPaths : kEmitterContours;
   if (record.EmitterType == kEmitterPaths && !havePath) record.EmitterType = kEmitterContours;
 }

@@ -1,12 +1,11 @@
 // Rimeflower: the emitter from the document's vector paths.
 //
 // A run that grows along the work path does this:
-//   rf::host::LoadPaths();                      // host/document_paths.h
-//   ResolveEmitterType(record);
+//   PathCurves paths = rf::host::LoadPaths(filterRecord);  // host/document_paths.h
+//   ResolveEmitterType(record, !paths.empty());
 //   if (record.EmitterType == kEmitterPaths)
-//     BuildPathEmitter(DocumentPaths(), geometry, -W / 2, -H / 2, emitter);
+//     BuildPathEmitter(paths, geometry, -W / 2, -H / 2, emitter);
 //   ... grow, assemble, render ...
-//   FreePaths();
 //
 // The host hands the path over as 26-byte big-endian records (the published
 // path-resource layout) whose coordinates are fractions of the document
@@ -33,14 +32,9 @@ struct PathCurve {
 };
 using PathCurves = std::vector<PathCurve>;
 
-// The curves of the current run, filled by rf::host::LoadPaths() and kept
-// until FreePaths() (the dialog keeps them while it is open).
-PathCurves& DocumentPaths();
-void FreePaths();
-
 // After the paths are loaded: `Emitter Type` 3 becomes 0 when the document
 // has a path and 1 otherwise, and 0 without a path becomes 1.
-void ResolveEmitterType(ParameterRecord& record);
+void ResolveEmitterType(ParameterRecord& record, bool documentHasPath);
 
 // Fills `out` (cleared first) with the segments along `curves`, one per 5
 // pixels of arc length, moved to the buffer frame as x / zoom - off x +

@@ -5,21 +5,16 @@
 #include <cstring>
 
 #include "host/interface/result_codes.h"
-#include "host/record/run_state.h"
 #include "pattern/bump_source.h"
 #include "pattern/mask_emitter.h"
 #include "pattern/path_emitter.h"
 #include "pattern/pattern.h"
+#include "pattern/scene_cache.h"
 #include "platform/platform.h"
 
 namespace rf::pattern {
 
 namespace {
-
-// What this module allocated for the record; see ForgetForeignPointers.
-__Triangle3ds* g_ownTriangles = nullptr;
-__Point3ds* g_ownPoints = nullptr;
-uint8_t* g_ownTextureCache = nullptr;
 
 void ColourOf(uint32_t colour, float out[3]) {
   out[0] = float(colour & 0xFF) / 255.0f;
@@ -35,7 +30,8 @@ void CopyName(char* to, size_t size, const char* from) {
 // Copies the grown list into new scene arrays (committed pages) and
 // applies the scale and centre translation. False when the arrays cannot
 // be had.
-bool CopyIntoScene(const PatternList& list, const SceneTransform& transform, ParameterRecord& record) {
+bool CopyIntoScene(const PatternList& list, const SceneTransform& transform, ParameterRecord& record,
+                   SceneCache& cache) {
   const size_t count = list.Count();
   __Triangle3ds* triangles = nullptr;
   __Point3ds* points = nullptr;
@@ -76,16 +72,13 @@ bool CopyIntoScene(const PatternList& list, const SceneTransform& transform, Par
     }
     ++k;
   }
-  ReleaseCachedScene(record);
-  record.CachedTriangles = g_ownTriangles = triangles;
-  record.CachedPoints = g_ownPoints = points;
-  record.CachedTriangleCount = uint32_t(k);
-  record.CachedPointCount = uint32_t(3 * k);
+  cache.StoreScene(record, triangles, points, uint32_t(k));
   return true;
 }
 
 // Grows the pattern and replaces the cached scene. Answers a host result.
-int16_t Rebuild(RunState& run, ParameterRecord& record, const ImageGeometry& geometry) {
+int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& paths, SceneCache& cache,
+                const ImageGeometry& geometry) {
   const float xShift = float(-(geometry.width / 2));
   const float yShift = float(-(geometry.height / 2));
   Emitter emitter;
@@ -95,8 +88,8 @@ int16_t Rebuild(RunState& run, ParameterRecord& record, const ImageGeometry& geo
       BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter);
     else if (record.EmitterType == kEmitterFixed)
       BuildFixedEmitter(record.MaskKind, geometry, emitter);
-    else if (record.EmitterType == kEmitterPaths && !DocumentPaths().empty())
-      BuildPathEmitter(DocumentPaths(), geometry, xShift, yShift, emitter);
+    else if (record.EmitterType == kEmitterPaths && !paths.empty())
+      BuildPathEmitter(paths, geometry, xShift, yShift, emitter);
   }
   run.Progress(10, 100);
   PatternList list;
@@ -110,7 +103,7 @@ int16_t Rebuild(RunState& run, ParameterRecord& record, const ImageGeometry& geo
   }
   run.Progress(50, 100);
   const SceneTransform transform = MakeSceneTransform(record, DerivedCentre(record, geometry));
-  if (!CopyIntoScene(list, transform, record)) {
+  if (!CopyIntoScene(list, transform, record, cache)) {
     platform::PluginAlert(kPatternTooLargeMessage);
     return kMemFullErr;
   }
@@ -227,49 +220,13 @@ GlassProp MakeGlass(const ParameterRecord& record, double ratio) {
   return glass;
 }
 
-void ForgetForeignPointers(ParameterRecord& record) {
-  if (record.CachedTriangles != g_ownTriangles || record.CachedPoints != g_ownPoints) {
-    record.CachedTriangles = nullptr;
-    record.CachedPoints = nullptr;
-    record.CachedTriangleCount = record.CachedPointCount = 0;
-    record.SceneDirty = 1;
-  }
-  if (record.TextureCache != g_ownTextureCache) record.TextureCache = nullptr;
-}
-
-void ReleaseTextureCache(ParameterRecord& record) {
-  if (record.TextureCache && record.TextureCache == g_ownTextureCache) {
-    platform::FreePages(g_ownTextureCache);
-    g_ownTextureCache = nullptr;
-  }
-  record.TextureCache = nullptr;
-}
-
-void ReleaseCachedScene(ParameterRecord& record) {
-  if (record.CachedTriangles && record.CachedTriangles == g_ownTriangles) {
-    platform::FreePages(g_ownTriangles);
-    g_ownTriangles = nullptr;
-  }
-  if (record.CachedPoints && record.CachedPoints == g_ownPoints) {
-    platform::FreePages(g_ownPoints);
-    g_ownPoints = nullptr;
-  }
-  record.CachedTriangles = nullptr;
-  record.CachedPoints = nullptr;
-  record.CachedTriangleCount = 0;
-  record.CachedPointCount = 0;
-  record.SceneDirty = 1;
-}
-
-int16_t BuildAndRender() {
-  RunState& run = Run();
-  ParameterRecord& record = *run.record;
+int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathCurves& paths, SceneCache& cache) {
   const ImageGeometry geometry = GeometryOf(run);
   const bool preview = run.dialogOpen;
 
   // A scene kept from an earlier call is only trusted when it is complete.
   if (record.SceneDirty || (record.CachedTriangleCount > 0 && (!record.CachedTriangles || !record.CachedPoints))) {
-    const int16_t rebuilt = Rebuild(run, record, geometry);
+    const int16_t rebuilt = Rebuild(run, record, paths, cache, geometry);
     if (rebuilt != kNoErr) return rebuilt;
   }
   run.Progress(60, 100);
@@ -315,21 +272,14 @@ int16_t BuildAndRender() {
   return kNoErr;
 }
 
-int16_t RenderEffect() {
-  RunState& run = Run();
-  if (!run.output || !run.source || !run.record) return kNoErr;
-  ParameterRecord& record = *run.record;
-  if (!record.TextureCache) record.TextureCache = g_ownTextureCache = BuildBumpSource();
-  const size_t bytes = size_t(run.rowStride) * size_t(run.height);
-  if (record.AlphaCut)
-    std::memset(run.output, 0, bytes);
-  else
-    std::memcpy(run.output, run.source, bytes);
-  const int16_t result = BuildAndRender();
+int16_t RenderEffect(const RunState& run, ParameterRecord& record, const PathCurves& paths, SceneCache& cache) {
+  if (!run.output || !run.source) return kNoErr;
+  cache.Texture(record);
+  const int16_t result = BuildAndRender(run, record, paths, cache);
   if (!run.dialogOpen) {
     // Nothing of a final run outlives it: the record goes back to the host.
-    ReleaseTextureCache(record);
-    ReleaseCachedScene(record);
+    cache.ReleaseTexture(record);
+    cache.ReleaseScene(record);
   }
   return result;
 }

@@ -6,29 +6,27 @@
 
 #include "engine3d/engine3d.h"
 #include "host/record/parameters.h"
+#include "host/record/run_state.h"
+#include "pattern/path_emitter.h"
 
 namespace rf::pattern {
 
-// Initialises the output buffer of the run state (a copy of the source, or
-// all zero when `AlphaCut` is set), builds the scene or reuses the cached
-// one, and renders the effect into it. Answers a host result: 0; -108 when
-// the pattern or the scene does not fit in memory (the user has been told);
+class SceneCache;
+
+// Renders the effect of `record` into the run's output buffer: builds the
+// scene from the emitter (the document's `paths`, the run's selection or
+// image contours, or a fixed layout) when `SceneDirty` is set, or reuses the
+// scene kept in the record and owned by `cache`; fills the output with its
+// background (a copy of the source, a transparent or a coloured ground) and
+// renders over it. A final run (the dialog closed) releases the kept scene
+// and the bump source afterwards. Answers a host result: 0; -108 when the
+// pattern or the scene does not fit in memory (the user has been told);
 // -128 when the host asked to stop. On failure the output buffer holds no
 // effect and the host's image is to be left alone.
-int16_t RenderEffect();
+int16_t RenderEffect(const RunState& run, ParameterRecord& record, const PathCurves& paths, SceneCache& cache);
 
-// The body of RenderEffect, after the output buffer has been initialised.
-int16_t BuildAndRender();
-
-// Releases the cached scene arrays of the record and marks it dirty.
-void ReleaseCachedScene(ParameterRecord& record);
-// Releases the record's bump source.
-void ReleaseTextureCache(ParameterRecord& record);
-
-// The record lives in a host handle and may come back from an earlier load
-// of the module, or from a host that saved it: its pointer fields are
-// trusted only when this module made them. Others are cleared, never freed.
-void ForgetForeignPointers(ParameterRecord& record);
+// The body of RenderEffect, without the release of a final run.
+int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathCurves& paths, SceneCache& cache);
 
 // ---- The scene records, public for tests -----------------------------------
 

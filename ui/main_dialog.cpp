@@ -4,7 +4,7 @@ namespace rf::ui {
 
 // The dialog itself is Windows-only and comes with the dialog work; until
 // then every build applies with the record as it stands.
-DialogResult RunMainDialog() { return DialogResult::Apply; }
+DialogResult RunMainDialog(DialogHost&) { return DialogResult::Apply; }
 
 #if !defined(_WIN32)
 // Linux has no about box; Windows has ui/about_box_win32.cpp.

@@ -1,16 +1,16 @@
-// Rimeflower: the globals of one filter run.
+// Rimeflower: the state of one filter run.
 //
 // The host's image is converted into an 8-bit RGBA source buffer; scene
 // assembly renders into an output buffer of the same form, which the run then
-// writes back to the host. Everything between those two steps reads the run
-// state below, so the same code serves the final run (scale 1, no offsets)
-// and the dialog's preview (reduced, scrolled).
+// writes back to the host. The entry point owns one RunState and hands it,
+// with the parameter record, to every step between those two, so the same
+// code serves the final run (scale 1, no offsets) and the dialog's preview
+// (reduced, scrolled).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "host/record/parameters.h"
 
 namespace rf {
 
@@ -24,8 +24,6 @@ struct RunHooks {
 };
 
 struct RunState {
-  ParameterRecord* record = nullptr;  // the locked parameter record
-
   // Working buffers: R, G, B, A per pixel, rows packed, committed pages.
   uint8_t* source = nullptr;
   uint8_t* output = nullptr;
@@ -66,8 +64,5 @@ struct RunState {
     if (hooks.progress) hooks.progress(hooks.context, done, total);
   }
 };
-
-// The one run state of the module.
-RunState& Run();
 
 }  // namespace rf

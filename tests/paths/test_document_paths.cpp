@@ -102,12 +102,9 @@ class LoadPathsTest : public ::testing::Test {
     record.propertyProcs = &properties;
     record.imageHRes = record.imageVRes = 72 << 16;
     record.wholeSize = {200, 400};  // v, h
-    G().filterRecord = &record;
   }
   void TearDown() override {
     EXPECT_EQ(doc.live, 0) << "a path handle was not disposed";
-    G().filterRecord = nullptr;
-    pattern::FreePaths();
     g_doc = nullptr;
   }
 
@@ -124,14 +121,15 @@ class LoadPathsTest : public ::testing::Test {
   }
 
   size_t Load() {
-    LoadPaths();
-    return pattern::DocumentPaths().size();
+    curves = LoadPaths(record);
+    return curves.size();
   }
 
   FakeDocument doc;
   HandleProcs handles{};
   PropertyProcs properties{};
   FilterRecord record{};
+  pattern::PathCurves curves;
 };
 
 TEST_F(LoadPathsTest, ReadsTheWorkPathOrTheFirstOrNone) {
@@ -145,7 +143,7 @@ TEST_F(LoadPathsTest, ReadsTheWorkPathOrTheFirstOrNone) {
   }
   // Whatever the host's width of the simple property; x from the width, y
   // from the height.
-  const pattern::PathCurve& c = pattern::DocumentPaths()[0];
+  const pattern::PathCurve& c = curves[0];
   EXPECT_FLOAT_EQ(c.x[0], 100.0f);
   EXPECT_FLOAT_EQ(c.y[0], 50.0f);
 
@@ -194,9 +192,6 @@ TEST_F(LoadPathsTest, EveryFailureLeavesNoCurves) {
   record.handleProcs = &disposeOnly;
   EXPECT_EQ(Load(), 0u);
   record.handleProcs = &handles;
-
-  G().filterRecord = nullptr;
-  EXPECT_EQ(Load(), 0u);
 }
 
 TEST_F(LoadPathsTest, DocumentSizeComesFromTheWholeDocumentAndItsResolution) {
@@ -205,21 +200,21 @@ TEST_F(LoadPathsTest, DocumentSizeComesFromTheWholeDocumentAndItsResolution) {
   big.wholeSize32 = {1000, 2000};  // v, h
   record.bigDocumentData = &big;
   ASSERT_EQ(Load(), 4u);
-  EXPECT_FLOAT_EQ(pattern::DocumentPaths()[0].x[0], 500.0f);
-  EXPECT_FLOAT_EQ(pattern::DocumentPaths()[0].y[0], 250.0f);
+  EXPECT_FLOAT_EQ(curves[0].x[0], 500.0f);
+  EXPECT_FLOAT_EQ(curves[0].y[0], 250.0f);
 
   // 40000 pixels at 72 ppi are too many points; at 144 ppi they fit.
   big.wholeSize32 = {1000, 40000};
   EXPECT_EQ(Load(), 0u);
   record.imageHRes = record.imageVRes = 144 << 16;
   ASSERT_EQ(Load(), 4u);
-  EXPECT_FLOAT_EQ(pattern::DocumentPaths()[0].x[0], 10000.0f);
+  EXPECT_FLOAT_EQ(curves[0].x[0], 10000.0f);
 
   // A host that leaves the 32-bit size empty: the 16-bit one.
   big.wholeSize32 = {0, 0};
   record.imageHRes = record.imageVRes = 72 << 16;
   ASSERT_EQ(Load(), 4u);
-  EXPECT_FLOAT_EQ(pattern::DocumentPaths()[0].x[0], 100.0f);
+  EXPECT_FLOAT_EQ(curves[0].x[0], 100.0f);
 }
 
 }  // namespace

@@ -48,15 +48,11 @@ TEST(PathEmitterType, ResolvedByWhetherTheDocumentHasAPath) {
                         {kEmitterContours, true, kEmitterContours}, {kEmitterFixed, true, kEmitterFixed},
                         {kEmitterFixed, false, kEmitterFixed}};
   for (const Case& c : cases) {
-    FreePaths();
-    if (c.path) DocumentPaths().push_back(CornerLine(0, 0, 1, 1));
     ParameterRecord record{};
     record.EmitterType = c.stored;
-    ResolveEmitterType(record);
+    ResolveEmitterType(record, c.path);
     EXPECT_EQ(record.EmitterType, c.resolved) << int(c.stored) << (c.path ? " with a path" : " without");
   }
-  FreePaths();
-  EXPECT_TRUE(DocumentPaths().empty());
 }
 
 // A 100 x 50 rectangle drawn with four corner clicks in a 400 x 200 document.

@@ -9,6 +9,7 @@
 #include "pattern/mask_emitter.h"
 #include "pattern/pattern.h"
 #include "pattern/scene_assembly.h"
+#include "pattern/scene_cache.h"
 #include "platform/platform.h"
 
 namespace rf::pattern {
@@ -162,9 +163,7 @@ class SceneRender : public ::testing::Test {
     source_.assign(size_t(kW) * kH * 4, 255);
     for (size_t i = 0; i < source_.size(); i += 4) source_[i] = source_[i + 1] = 90;
     output_.assign(source_.size(), 0);
-    RunState& run = rf::Run();
-    run = RunState{};
-    run.record = &record_;
+    RunState& run = run_;
     run.source = source_.data();
     run.output = output_.data();
     run.width = run.filterWidth = kW;
@@ -172,10 +171,10 @@ class SceneRender : public ::testing::Test {
     run.rowStride = kW * 4;
   }
   void TearDown() override {
-    ReleaseCachedScene(record_);
-    ReleaseTextureCache(record_);
-    rf::Run() = RunState{};
+    cache_.ReleaseScene(record_);
+    cache_.ReleaseTexture(record_);
   }
+  int16_t Render() { return RenderEffect(run_, record_, PathCurves{}, cache_); }
   size_t Changed() const {
     size_t n = 0;
     for (size_t i = 0; i < source_.size(); i += 4) n += std::memcmp(&source_[i], &output_[i], 4) != 0;
@@ -184,28 +183,30 @@ class SceneRender : public ::testing::Test {
 
   static constexpr int kW = 240, kH = 180;
   ParameterRecord record_{};
+  RunState run_;
+  SceneCache cache_;
   std::vector<uint8_t> source_, output_;
 };
 
 TEST_F(SceneRender, TheDefaultsDrawIceAndReleaseEverything) {
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   EXPECT_GT(Changed(), size_t(kW * kH) / 50);
   EXPECT_EQ(record_.CachedTriangles, nullptr);  // a final run keeps nothing
   EXPECT_EQ(record_.TextureCache, nullptr);
 }
 
 TEST_F(SceneRender, PreviewReusesTheSceneWithoutPlacingItTwice) {
-  rf::Run().dialogOpen = true;
+  run_.dialogOpen = true;
   record_.Scale = 150;
   record_.CenterX = 30;
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   ASSERT_EQ(record_.SceneDirty, 0);
   ASSERT_GT(record_.CachedPointCount, 0u);
   const __Triangle3ds* triangles = record_.CachedTriangles;
   std::vector<__Point3ds> points(record_.CachedPoints, record_.CachedPoints + record_.CachedPointCount);
   const std::vector<uint8_t> first = output_;
   record_.Diffuse = 0x000000FF;
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   EXPECT_EQ(record_.CachedTriangles, triangles);
   ASSERT_EQ(record_.CachedPointCount, points.size());
   EXPECT_EQ(std::memcmp(points.data(), record_.CachedPoints, points.size() * sizeof(__Point3ds)), 0);
@@ -213,10 +214,10 @@ TEST_F(SceneRender, PreviewReusesTheSceneWithoutPlacingItTwice) {
 }
 
 TEST_F(SceneRender, ScaleOneAndCentreZeroLeaveTheGrownCoordinates) {
-  rf::Run().dialogOpen = true;
+  run_.dialogOpen = true;
   record_.Scale = 100;
   record_.CenterX = record_.CenterY = 0;
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   PatternList list;
   Emitter emitter;
   BuildFixedEmitter(record_.MaskKind, FinalGeometry(kW, kH), emitter);
@@ -233,15 +234,15 @@ TEST_F(SceneRender, ScaleOneAndCentreZeroLeaveTheGrownCoordinates) {
 TEST_F(SceneRender, AlphaCutFillsTheBackgroundOrLeavesItTransparent) {
   record_.AlphaCut = 1;
   record_.BackgroundColor = 0x00102030;
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   size_t background = 0;
   for (size_t i = 0; i < output_.size(); i += 4)
     background += output_[i] == 0x30 && output_[i + 1] == 0x20 && output_[i + 2] == 0x10 && output_[i + 3] == 255;
   EXPECT_GT(background, size_t(kW * kH) / 2);
 
-  rf::Run().hasAlphaPlane = true;
+  run_.hasAlphaPlane = true;
   record_.SceneDirty = 1;
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
   size_t clear = 0;
   for (size_t i = 0; i < output_.size(); i += 4) clear += output_[i + 3] == 0;
   EXPECT_GT(clear, size_t(kW * kH) / 2);
@@ -250,17 +251,17 @@ TEST_F(SceneRender, AlphaCutFillsTheBackgroundOrLeavesItTransparent) {
 TEST_F(SceneRender, RunawayGrowthIsOutOfMemoryAndAbortIsCancel) {
   record_.MaxIterations = 10;
   record_.MaxTriangles = 30;
-  rf::Run().memoryBudgetBytes = 1 << 20;
-  EXPECT_EQ(RenderEffect(), -108);
+  run_.memoryBudgetBytes = 1 << 20;
+  EXPECT_EQ(Render(), -108);
   EXPECT_EQ(record_.CachedTriangles, nullptr);
 
   ResetToDefaults(record_, true);
   record_.EmitterType = kEmitterFixed;
-  rf::Run().memoryBudgetBytes = 0;
-  rf::Run().hooks.testAbort = [](void*) { return true; };
+  run_.memoryBudgetBytes = 0;
+  run_.hooks.testAbort = [](void*) { return true; };
   record_.MinInterval = 2;  // enough work for growth to poll the host
   record_.MaxIterations = 6;
-  EXPECT_EQ(RenderEffect(), -128);
+  EXPECT_EQ(Render(), -128);
 }
 
 TEST_F(SceneRender, ForeignPointersAreClearedNotFreed) {
@@ -269,12 +270,12 @@ TEST_F(SceneRender, ForeignPointersAreClearedNotFreed) {
   record_.CachedTriangleCount = 5;
   record_.TextureCache = reinterpret_cast<uint8_t*>(uintptr_t(0x9abc));
   record_.SceneDirty = 0;
-  ForgetForeignPointers(record_);
+  cache_.ForgetForeignPointers(record_);
   EXPECT_EQ(record_.CachedTriangles, nullptr);
   EXPECT_EQ(record_.CachedTriangleCount, 0u);
   EXPECT_EQ(record_.TextureCache, nullptr);
   EXPECT_EQ(record_.SceneDirty, 1);
-  ASSERT_EQ(RenderEffect(), 0);
+  ASSERT_EQ(Render(), 0);
 }
 
 }  // namespace

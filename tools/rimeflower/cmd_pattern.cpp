@@ -143,7 +143,8 @@ bool WriteFile(const std::string& path, Format format, const pattern::PatternLis
 
 // Hands the SVG's paths over as a host would, in path records at 72 pixels
 // per inch, and decodes them as the filter does.
-bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t height, std::string& error) {
+bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t height, pattern::PathCurves& paths,
+                            std::string& error) {
   std::vector<uint8_t> records;
   if (!ReadSvgPath(file, width, height, records, error)) return false;
   constexpr pattern::Fixed kResolution = 72 << 16;
@@ -153,9 +154,8 @@ bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t heig
     error = "paths need an image of at most 32767 x 32767 pixels";
     return false;
   }
-  pattern::FreePaths();
-  pattern::DecodePathRecords(records.data(), records.size(), widthPoints, heightPoints, kResolution,
-                             pattern::DocumentPaths());
+  paths.clear();
+  pattern::DecodePathRecords(records.data(), records.size(), widthPoints, heightPoints, kResolution, paths);
   return true;
 }
 
@@ -252,18 +252,20 @@ int CmdPattern(const Args& args) {
   const pattern::ImageGeometry geometry = pattern::FinalGeometry(width, height);
   pattern::Emitter emitter;
   const bool single = record.EffectKind == kFamilySingle;
-  if (!single && svgPath.empty() && record.EmitterType == kEmitterAuto && haveContours) pattern::ResolveEmitterType(record);
+  if (!single && svgPath.empty() && record.EmitterType == kEmitterAuto && haveContours)
+    pattern::ResolveEmitterType(record, false);
+  pattern::PathCurves paths;
   if (!single && !svgPath.empty()) {
     std::string error;
-    if (!LoadSvgAsDocumentPaths(svgPath, width, height, error)) return Fail(error);
+    if (!LoadSvgAsDocumentPaths(svgPath, width, height, paths, error)) return Fail(error);
     if (record.EmitterType == kEmitterFixed)
       std::fprintf(stderr, "note: Emitter Type 2 grows along the fixed layout; the path is used by 0 and 3\n");
-    pattern::ResolveEmitterType(record);
+    pattern::ResolveEmitterType(record, !paths.empty());
     if (record.EmitterType == kEmitterContours) return Fail("'" + svgPath + "' gives no curve to grow along");
   }
   if (!single && record.EmitterType == kEmitterPaths && !svgPath.empty()) {
     const float shiftX = float(-(width / 2)), shiftY = float(-(height / 2));
-    if (!pattern::BuildPathEmitter(pattern::DocumentPaths(), geometry, shiftX, shiftY, emitter))
+    if (!pattern::BuildPathEmitter(paths, geometry, shiftX, shiftY, emitter))
       std::fprintf(stderr, "note: the path gives no segment (curves under 5 pixels, or far too long); nothing grows\n");
   } else if (!single && record.EmitterType == kEmitterContours && haveContours) {
     RunState run;

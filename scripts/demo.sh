@@ -4,6 +4,6 @@
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh build
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DRF_BUILD_TESTS=OFF -DRF_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DRF_BUILD_TESTS=OFF -DRF_BUILD_TOOLS=ON -DRF_BUILD_BENCH=OFF >/dev/null
 cmake --build build --target rimeflower
 build/bin/rimeflower demo -o rimeflower-demo.png

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "path_records.h"
+#include "tests/pattern/path_records.h"
 #include "pattern/path_emitter.h"
 
 namespace rf::pattern {
@@ -139,7 +139,7 @@ TEST(PathEmitter, ShortCurvesTakeASegmentOnlyWhenTheTotalHasRoom) {
 TEST(PathEmitter, WalkStopsBeforeTheEndOfAnUnevenCurve) {
   Emitter e;
   // trunc(12) / 5 segments stop short; a whole number of steps reaches the end.
-  for (const auto [length, segments] : {std::pair{12.0f, 2u}, std::pair{35.0f, 7u}}) {
+  for (const auto& [length, segments] : {std::pair{12.0f, 2u}, std::pair{35.0f, 7u}}) {
     ASSERT_TRUE(BuildPathEmitter({UniformLine(0, 0, length, 0)}, FinalGeometry(100, 100), 0, 0, e));
     ASSERT_EQ(e.segments.size(), size_t(segments));
     EXPECT_NEAR(e.points.back().x, 5.0f * segments, 0.05f);

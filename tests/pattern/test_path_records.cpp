@@ -2,7 +2,7 @@
 // size limits and the conversion to pixels.
 #include <gtest/gtest.h>
 
-#include "path_records.h"
+#include "tests/pattern/path_records.h"
 #include "pattern/path_emitter.h"
 
 namespace rf::pattern {

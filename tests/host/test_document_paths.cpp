@@ -8,7 +8,7 @@
 
 #include "host/document_paths.h"
 #include "host/plugin_main.h"
-#include "path_records.h"
+#include "tests/pattern/path_records.h"
 #include "pattern/path_emitter.h"
 
 namespace rf::host {

@@ -11,6 +11,7 @@
 #include "host/record/run_state.h"
 #include "platform/platform.h"
 #include "pattern/scene_cache.h"
+#include "presets/preset_library.h"
 #include "presets/settings_file.h"
 #include "ui/main_dialog.h"
 
@@ -29,6 +30,7 @@ struct Globals {
   PluginState* state = nullptr;       // while the state handle is locked
 
   ModuleFolders folders;
+  presets::PresetLibraries presetLibraries;
   RunState run;
   pattern::SceneCache sceneCache;
 };
@@ -165,12 +167,14 @@ void DoPrepare() {
 // The dialog's way to the host while it is open.
 class FilterDialogHost final : public ui::DialogHost {
  public:
-  FilterDialogHost(const HostCall& call, ParameterRecord& record, const ModuleFolders& folders)
-      : call_(call), record_(record), folders_(folders) {}
+  FilterDialogHost(const HostCall& call, ParameterRecord& record, const ModuleFolders& folders,
+                   presets::PresetLibraries& presetLibraries)
+      : call_(call), record_(record), folders_(folders), presets_(presetLibraries) {}
   ~FilterDialogHost() override { ReleasePreviewSource(preview_); }
 
   ParameterRecord& Record() override { return record_; }
   const ModuleFolders& Folders() const override { return folders_; }
+  presets::PresetLibraries& Presets() override { return presets_; }
   intptr_t OwnerWindow() const override {
     const auto* platform = static_cast<const PlatformData*>(call_.filter->platformData);
     return platform ? platform->hwnd : 0;
@@ -182,6 +186,7 @@ class FilterDialogHost final : public ui::DialogHost {
   HostCall call_;
   ParameterRecord& record_;
   const ModuleFolders& folders_;
+  presets::PresetLibraries& presets_;
   PreviewSourceBuffer preview_;
 };
 
@@ -193,9 +198,10 @@ void DoStart() {
   bool showDialog = g.state->ShowDialog != 0;
   const bool read = ReadScriptingDescriptor(call, *g.record, showDialog);
   g.folders = DeriveFolders(platform::ModulePath());
+  g.presetLibraries.SetPresetsFolder(g.folders.presetsFolder);
   ui::DialogResult answer = ui::DialogResult::Apply;
   if (read && showDialog) {
-    FilterDialogHost dialogHost(call, *g.record, g.folders);
+    FilterDialogHost dialogHost(call, *g.record, g.folders, g.presetLibraries);
     answer = ui::RunMainDialog(dialogHost);
   }
   g.state->ShowDialog = 0;

@@ -25,7 +25,33 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 
 std::string PresetFileName(const std::string& stem) { return stem + "." + kPresetExtension; }
 
+constexpr size_t kMaxPresetName = 200;
+
+bool IsDeviceName(const std::string& name) {
+  // A device name stays a device with any extension: "NUL.txt" is NUL.
+  const std::string base = AsciiLowered(name.substr(0, name.find('.')));
+  for (const char* device : {"con", "prn", "aux", "nul", "conin$", "conout$"})
+    if (base == device) return true;
+  return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace
+
+// ---- Names --------------------------------------------------------------------
+
+std::string PresetNameProblem(const std::string& name) {
+  if (name.empty()) return "A preset needs a name.";
+  if (name.size() > kMaxPresetName) return "A preset name may have at most 200 characters.";
+  if (name == "." || name == "..") return "\"" + name + "\" cannot name a preset.";
+  for (unsigned char c : name) {
+    if (c < 32 || std::string("<>:\"/\\|?*").find(char(c)) != std::string::npos)
+      return "A preset name cannot hold the characters < > : \" / \\ | ? * or control characters.";
+  }
+  if (name.back() == '.' || name.back() == ' ') return "A preset name cannot end with a dot or a blank.";
+  if (IsDeviceName(name)) return "\"" + name + "\" is the name of a device and cannot name a preset.";
+  return std::string();
+}
 
 // ---- List entries -----------------------------------------------------------
 
@@ -154,6 +180,7 @@ SaveOutcome PresetLibraries::SaveUserPreset(
     const std::function<OverwriteAnswer(const std::string& name)>& confirmOverwrite) {
   const std::string stem = StripPresetExtension(name);
   if (stem.empty()) return SaveOutcome::Cancelled;
+  if (!PresetNameProblem(stem).empty()) return SaveOutcome::Refused;
   const std::string path = PresetPath(Library::User, stem);
   const bool existed = platform::FileExists(path);
   if (existed) {
@@ -176,12 +203,8 @@ SaveOutcome PresetLibraries::SaveUserPreset(
 }
 
 bool PresetLibraries::DeleteUserPreset(const std::string& name) {
+  if (!PresetNameProblem(StripPresetExtension(name)).empty()) return false;
   return platform::RemoveFile(PresetPath(Library::User, name));
-}
-
-PresetLibraries& ModulePresetLibraries() {
-  static PresetLibraries libraries;
-  return libraries;
 }
 
 // ---- The preset panel ---------------------------------------------------------
@@ -236,6 +259,12 @@ SaveOutcome PresetPanel::Save(const ParameterRecord& record, const SaveQuestions
     const std::string name = StripPresetExtension(typed);
     if (name.empty()) return SaveOutcome::Cancelled;
 
+    const std::string problem = PresetNameProblem(name);
+    if (!problem.empty()) {
+      if (!questions.refuseName) return SaveOutcome::Refused;
+      questions.refuseName(problem);
+      continue;
+    }
     const SaveOutcome outcome = libraries_.SaveUserPreset(name, record, questions.confirmOverwrite);
     if (outcome == SaveOutcome::Declined) continue;
     if (outcome == SaveOutcome::Cancelled) return outcome;

@@ -59,6 +59,18 @@ const char* LibraryFolderName(Library library);  // "Basic" or "User"
 // their owner to release; the dirty flag makes the scene be rebuilt.
 void ApplyDefaultParameters(ParameterRecord& record);
 
+// ---- Names --------------------------------------------------------------------
+
+// Why `name` (without the extension) cannot be a preset's name, or an empty
+// text when it can. A name never reaches outside its library's folder: no
+// folder separators, no "." or "..", none of the characters a Windows file
+// name cannot hold (< > : " | ? * and control characters), no device name
+// (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an
+// extension, in any case), no final dot or blank, at most 200 characters.
+// The same rules hold on every system, so that a library copied between
+// them keeps working.
+std::string PresetNameProblem(const std::string& name);
+
 // ---- Libraries --------------------------------------------------------------
 
 enum class OverwriteAnswer { Yes, No, Cancel };
@@ -68,6 +80,7 @@ enum class SaveOutcome {
   Overwritten,  // an existing file, after a Yes
   Declined,     // the file exists and the answer was No
   Cancelled,    // an empty name, or Cancel
+  Refused,      // the name cannot be a preset's (PresetNameProblem)
   Failed,       // the file could not be created or written
 };
 
@@ -106,10 +119,12 @@ class PresetLibraries {
   bool Load(Library library, const std::string& name, ParameterRecord& record) const;
 
   // Saves `record` as a user preset in the current User folder. The name
-  // loses a typed extension; an existing file is overwritten only on Yes.
+  // loses a typed extension; an existing file is overwritten only on Yes; a
+  // name PresetNameProblem refuses writes nothing.
   SaveOutcome SaveUserPreset(const std::string& name, const ParameterRecord& record,
                              const std::function<OverwriteAnswer(const std::string& name)>& confirmOverwrite);
-  // Deletes a user preset of the current User folder, without asking.
+  // Deletes a user preset of the current User folder, without asking;
+  // false for a name PresetNameProblem refuses.
   bool DeleteUserPreset(const std::string& name);
 
  private:
@@ -118,9 +133,6 @@ class PresetLibraries {
   std::string presetsFolder_;
   std::string subfolder_[2];
 };
-
-// The libraries the plug-in keeps while it is loaded.
-PresetLibraries& ModulePresetLibraries();
 
 // ---- The preset panel ---------------------------------------------------------
 
@@ -164,6 +176,9 @@ class PresetPanel {
     std::function<bool(std::string& name)> askName;
     // Asked when a preset of that name exists: No asks for a name again.
     std::function<OverwriteAnswer(const std::string& name)> confirmOverwrite;
+    // Told why a typed name cannot be used; a name is then asked again.
+    // Without it, Save answers Refused.
+    std::function<void(const std::string& problem)> refuseName;
   };
   // The Save button. On Failed the dialog reports kSaveErrorText.
   SaveOutcome Save(const ParameterRecord& record, const SaveQuestions& questions);

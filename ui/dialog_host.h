@@ -10,6 +10,7 @@
 
 #include "host/record/module_folders.h"
 #include "host/record/parameters.h"
+#include "presets/preset_library.h"
 
 namespace rf::ui {
 
@@ -20,6 +21,9 @@ class DialogHost {
   // The locked parameter record; every control writes its field at once.
   virtual ParameterRecord& Record() = 0;
   virtual const ModuleFolders& Folders() const = 0;
+  // The preset libraries, with the current subfolders the module keeps
+  // while it is loaded.
+  virtual presets::PresetLibraries& Presets() = 0;
   // The host's window that owns the dialog (0: none).
   virtual intptr_t OwnerWindow() const = 0;
 

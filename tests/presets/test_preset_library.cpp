@@ -81,17 +81,6 @@ TEST(PresetPaths, EnteringAndLeavingFolders) {
   EXPECT_EQ(libraries.Subfolder(Library::Basic), std::string("x") + s);
 }
 
-TEST(PresetPaths, ModuleLibrariesKeepTheirSubfoldersWhenTheFolderIsSetAgain) {
-  PresetLibraries& module = ModulePresetLibraries();
-  module.SetPresetsFolder("/first");
-  module.SetSubfolder(Library::User, "");
-  module.EnterFolder(Library::User, "kept");
-  module.SetPresetsFolder("/second");
-  EXPECT_EQ(&module, &ModulePresetLibraries());
-  EXPECT_EQ(module.Subfolder(Library::User), std::string("kept") + platform::PathSeparator());
-  module.SetSubfolder(Library::User, "");
-}
-
 TEST_F(LibraryTest, ListingAndLoadingByNameWithOrWithoutExtension) {
   EXPECT_EQ(libraries_.List(Library::Basic),
             (Entries{"Default", "\tfolder.rmfpst", "\tWinter", "alpine", "Frost"}));
@@ -303,6 +292,30 @@ TEST_F(LibraryTest, SaveOverAFileWhoseExtensionDiffersInCase) {
   size_t louds = 0;
   for (const auto& e : fs::directory_iterator(presets_ / "User")) louds += e.path().stem() == "Loud";
   EXPECT_EQ(louds, 1u);
+}
+
+TEST(PresetNames, NeverReachOutsideTheLibrary) {
+  for (const char* good : {"Frost", "Blue ice 2", "a.b", "COM0", "console", "Ünïcode"})
+    EXPECT_EQ(PresetNameProblem(good), "") << good;
+  for (const char* bad : {"", "..", ".", "a/b", "..\\x", "x:y", "a?", "tab\tname", "NUL", "nul.txt", "Com3",
+                          "LPT9.rmfpst", "CON", "trailing.", "trailing "})
+    EXPECT_NE(PresetNameProblem(bad), "") << bad;
+  EXPECT_NE(PresetNameProblem(std::string(201, 'a')), "");
+}
+
+TEST_F(LibraryTest, RefusedNamesWriteAndDeleteNothing) {
+  PresetPanel panel(libraries_);
+  std::vector<std::string> problems;
+  Script script{{"../Escape", "NUL", "Fine"}, {}, {}};
+  PresetPanel::SaveQuestions questions = script.Questions();
+  questions.refuseName = [&](const std::string& problem) { problems.push_back(problem); };
+  EXPECT_EQ(panel.Save(Defaults(), questions), SaveOutcome::Saved);
+  EXPECT_EQ(problems.size(), 2u);
+  EXPECT_FALSE(Exists("Escape.rmfpst"));
+  EXPECT_TRUE(Exists("User/Fine.rmfpst"));
+  EXPECT_EQ(libraries_.SaveUserPreset("../../Escape", Defaults(), nullptr), SaveOutcome::Refused);
+  EXPECT_FALSE(libraries_.DeleteUserPreset("../Basic/Frost"));
+  EXPECT_TRUE(Exists("Basic/Frost.rmfpst"));
 }
 
 }  // namespace

@@ -110,6 +110,7 @@ struct PreviewRecord {
   // Centre units to client pixels; the pan is added while one is painted.
   bool ToScreen(float x, float y, bool withPan, float& sx, float& sy) const;
   bool Panning() const { return panX != 0 || panY != 0; }
+  bool TimerRunning() const { return timer_.Running(); }
 
   // ---- Mouse -------------------------------------------------------------
   PreviewActions LeftDown(int32_t x, int32_t y, bool control);

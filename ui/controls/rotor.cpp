@@ -278,9 +278,8 @@ void PaintSphere(Canvas& canvas, const RotorRecord& rotor, const RotorStyle& sty
       else
         b = (std::pow(c, 20) + c) * 205.0 + 50.0;
       // The tint lifts the unlit side so that the disc reads as a surface.
-      auto channel = [b](uint32_t tint) {
-        return static_cast<uint32_t>(std::min(255.0, b + tint * 0.55));
-      };
+      const double lift = rotor.padMode ? 0.8 : 0.55;
+      auto channel = [b, lift](uint32_t tint) { return static_cast<uint32_t>(std::min(255.0, b + tint * lift)); };
       Pixel p = MakePixel(channel(Red(style.tint)), channel(Green(style.tint)), channel(Blue(style.tint)));
       if (!rotor.enabled) p = Mix(p, style.background, 0.6f);
       canvas.Blend(x, y, p, cover);

@@ -102,6 +102,7 @@ struct RotorRecord {
   // the step without notifying.
   RotorActions Step(int32_t direction, bool quiet);
 
+  bool TimerRunning() const { return timer_.Running(); }
   // Knob centre on the dial for the current value.
   void PlaceKnob();
 

@@ -128,12 +128,15 @@ SpinEditLayout LayoutSpinEdit(bool horizontal, int32_t width, int32_t height, in
   height = std::max(height, 0);
   auto size = [](int32_t v) { return std::max(v, 0); };
   SpinEditLayout l;
+  const int32_t s = ArrowWidthForDensity(dotsPerInch);
   if (horizontal) {
-    l.slider = {0, 3, size(width - 62), size(height - 3)};
-    l.edit = {width - 62, 0, 40, height};
-    l.arrows = {width - 20, 0, 16, height};
+    // Sized for 96 dots per inch and grown with the arrows' width, so that
+    // "100.00" still fits the box on a denser screen.
+    auto scaled = [s](int32_t v) { return v * s / 20; };
+    l.slider = {0, 3, size(width - scaled(62)), size(height - 3)};
+    l.edit = {width - scaled(62), 0, scaled(40), height};
+    l.arrows = {width - scaled(20), 0, scaled(16), height};
   } else {
-    const int32_t s = ArrowWidthForDensity(dotsPerInch);
     l.edit = {0, 0, size(width - s), size(height - 20)};
     l.arrows = {width - s + 1, 0, s, size(height - 20)};
     l.slider = {0, size(height - 20), width, std::min(20, height)};

@@ -88,8 +88,8 @@ struct SpinEditLayout {
   Rect edit, arrows, slider;
 };
 // Children of a W x H field: "Spin Edit CPP" (slider under the edit box)
-// or, with `horizontal`, "Spin Edit CPP Hor" (slider left of it). Sizes
-// never go below 0.
+// or, with `horizontal`, "Spin Edit CPP Hor" (slider left of it; its
+// widths grow with the arrow width S as S / 20). Sizes never go below 0.
 SpinEditLayout LayoutSpinEdit(bool horizontal, int32_t width, int32_t height, int32_t dotsPerInch);
 
 }  // namespace rf::controls

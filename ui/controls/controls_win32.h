@@ -177,6 +177,10 @@ class TSpinEdit : public TContaner {
   // Opens the "Set value" dialog for this field (what the right button does
   // on a field whose range is editable).
   void OpenSetValue();
+  // Escape while the field's box has the focus (the dialog sees the key): the
+  // text goes back to the stored value. The same as sending the field
+  // WM_COMMAND with (1, 27).
+  void CancelTyping() { Show(); }
 
   SpinValue value;
 

@@ -105,8 +105,9 @@ void TPanelContaner::Paint(HDC dc) {
     c.RoundedBox({0, 0, width, height}, 0.0f, Mix(back, 0xFFFFFF, 0.6f), Mix(back, 0x000000, 0.05f),
                  Mix(back, 0x000000, 0.16f));
   } else {
-    c.RoundedBox({0, 0, width, height}, 5.0f, Mix(back, 0xFFFFFF, 0.35f), Mix(back, 0xFFFFFF, 0.2f),
-                 Mix(back, 0x000000, 0.18f));
+    // Filled with the background itself: the controls on the panel paint
+    // that colour behind them, so any other fill would show their outlines.
+    c.RoundedBox({0, 0, width, height}, 5.0f, back, back, Mix(back, 0x000000, 0.18f));
   }
   RECT r = {8, 0, width - 8, std::min<int32_t>(height, 18)};
   const std::string caption = WindowText(window);

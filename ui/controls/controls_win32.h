@@ -327,8 +327,9 @@ class TControlButtonFire : public TControlButton {
   uint32_t phase_ = 0;
 };
 
-// A glass-look horizontal slider 0..100 (position in Value()); notifies
-// WM_HSCROLL while dragging and BN_CLICKED when released.
+// A glass-look horizontal slider 0..100 (position in Value()); sends its
+// parent WM_HSCROLL with SB_THUMBTRACK while dragging and SB_ENDSCROLL when
+// released (second parameter: the slider's window).
 class TGlassSlider : public TControlButtonFire {
  public:
   LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;

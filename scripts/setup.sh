@@ -11,7 +11,7 @@ what=${1:-build}
 packages="g++ cmake ninja-build pkg-config libpng-dev libjpeg-dev libtiff-dev"
 if [ "$what" = test ]; then
   packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-            g++-mingw-w64-x86-64-posix wine64 wine xvfb googletest"
+            g++-mingw-w64-x86-64-posix wine64 wine xvfb xdotool imagemagick fonts-wine googletest"
 elif [ "$what" = --packages ]; then
   shift
   packages="$*"

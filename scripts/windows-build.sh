@@ -15,7 +15,7 @@ scripts/setup.sh --packages g++-mingw-w64-x86-64-posix wine64 wine googletest cm
 
 configure() {
   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw64.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_BUILD_TESTS=ON "-DRF_TEST_DIRS=windows;tools;host" -DRF_BUILD_BENCH=OFF "$@"
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRF_BUILD_TESTS=ON "-DRF_TEST_DIRS=windows;tools;host;ui/controls" -DRF_BUILD_BENCH=OFF "$@"
 }
 
 tools=ON
@@ -31,7 +31,7 @@ fi
 
 # Exactly what ctest will run, by name (every test program is its own
 # target), so that other programs of the tree do not lengthen the build.
-targets="Rimeflower64 windows_package $(cd build-win && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')"
+targets="Rimeflower64 windows_package controls_window $(cd build-win && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')"
 [ "$tools" = ON ] && targets="$targets rimeflower"
 # shellcheck disable=SC2086
 cmake --build build-win -j "$jobs" --target $targets

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "host/interface/host_interface.h"
 #include "tools/hostlib/descriptor_store.h"

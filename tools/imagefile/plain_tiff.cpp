@@ -87,7 +87,7 @@ bool WritePlainTiff(const std::string& path, const Image& image, std::string& er
     ok = ok && std::fwrite(image.pixels.data(), 1, size_t(rowBytes) * size_t(image.height), f) ==
                    size_t(rowBytes) * size_t(image.height);
   } else {
-    std::vector<uint8_t> row(size_t(rowBytes));
+    std::vector<uint8_t> row(static_cast<size_t>(rowBytes));
     for (int y = 0; ok && y < image.height; ++y) {
       std::memcpy(row.data(), image.pixels.data() + size_t(y) * size_t(rowBytes), row.size());
       for (size_t i = 0; i + 1 < row.size(); i += 2) std::swap(row[i], row[i + 1]);

@@ -19,6 +19,16 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   putenv(&texts.back()[0]);
 }
 
+// Console text as written on Linux: Windows ends the lines of standard
+// output and error with CR LF.
+std::string Text(std::string bytes) {
+  size_t kept = 0;
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) bytes[kept++] = bytes[i];
+  bytes.resize(kept);
+  return bytes;
+}
+
 }  // namespace
 
 void CommandTest::SetUp() {
@@ -42,8 +52,8 @@ int CommandTest::Run(const std::string& arguments) {
   const std::string command = fs::path(RF_PROGRAM).make_preferred().string() + " " + arguments + " >" +
                               Quoted("stdout") + " 2>" + Quoted("stderr");
   const int status = std::system(command.c_str());
-  out = Read("stdout");
-  err = Read("stderr");
+  out = Text(Read("stdout"));
+  err = Text(Read("stderr"));
   // A wait status on POSIX, the exit code itself on Windows.
   return status > 255 ? (status >> 8) & 0xFF : status;
 }

@@ -104,7 +104,7 @@ std::optional<int> ParseOptions(const Args& args, Options& o) {
         }
         return std::string();
       },
-      true};
+      /* dashIsWord: a lone "-" is read as an action or a name */ true};
   return ParseCommandLine(line, args);
 }
 

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
+#include "tests/tools/imagefile/codec_samples.h"
 #include "tools/imagefile/image_io.h"
 
 namespace rf::tools {
@@ -11,72 +13,31 @@ namespace {
 
 std::string Temp(const std::string& name) { return std::string(::testing::TempDir()) + "rf-io-" + name; }
 
-Image Pattern(ImageMode mode, int depth, bool alpha, int w = 37, int h = 23) {
-  Image image;
-  image.width = w;
-  image.height = h;
-  image.mode = mode;
-  image.depth = depth;
-  image.hasAlpha = alpha;
-  image.pixels.resize(image.RowBytes() * size_t(h));
-  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = uint8_t(i * 31 + i / 7);
-  return image;
-}
+Image Pattern(int w = 61, int h = 37) { return testing::MakeCodecSample({"rgb8.png", ImageMode::RGB, 8, false}, w, h); }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
-TEST(ImageIo, LosslessFormatsRoundTripExactly) {
-  struct Case {
-    const char* file;
-    ImageMode mode;
-    int depth;
-    bool alpha;
-  };
-  const Case cases[] = {
-      {"rgb8.png", ImageMode::RGB, 8, false},   {"rgba8.png", ImageMode::RGB, 8, true},
-      {"rgb16.png", ImageMode::RGB, 16, false}, {"grey8.png", ImageMode::Gray, 8, false},
-      {"rgba16.tif", ImageMode::RGB, 16, true}, {"cmyk8.tif", ImageMode::CMYK, 8, false},
-      {"cmyka8.tif", ImageMode::CMYK, 8, true}, {"grey8.pgm", ImageMode::Gray, 8, false},
-      {"rgb16.ppm", ImageMode::RGB, 16, false},
-  };
-  for (const Case& c : cases) {
-    const Image written = Pattern(c.mode, c.depth, c.alpha);
+// Every layout of every format, and the netpbm files the host writes itself.
+// Grey with alpha is left to the platforms' own codec tests: the Windows
+// host writes it as RGBA.
+TEST(ImageIo, EveryLayoutRoundTrips) {
+  std::vector<testing::CodecSample> samples = testing::CodecSamples();
+  samples.push_back({"grey8.pgm", ImageMode::Gray, 8, false});
+  samples.push_back({"rgb16.ppm", ImageMode::RGB, 16, false});
+  for (const testing::CodecSample& s : samples) {
+    if (s.mode == ImageMode::Gray && s.alpha) continue;
     std::string error;
-    ASSERT_TRUE(WriteImage(Temp(c.file), written, FileFormat::Unknown, error)) << c.file << ": " << error;
+    ASSERT_TRUE(WriteImage(Temp(s.file), testing::MakeCodecSample(s), FileFormat::Unknown, error)) << s.file << error;
     Image read;
-    ASSERT_TRUE(ReadImage(Temp(c.file), read, error)) << c.file << ": " << error;
-    EXPECT_EQ(read.width, written.width) << c.file;
-    EXPECT_EQ(read.height, written.height) << c.file;
-    EXPECT_EQ(read.mode, written.mode) << c.file;
-    EXPECT_EQ(read.depth, written.depth) << c.file;
-    EXPECT_EQ(read.hasAlpha, written.hasAlpha) << c.file;
-    EXPECT_EQ(read.pixels, written.pixels) << c.file;
+    ASSERT_TRUE(ReadImage(Temp(s.file), read, error)) << s.file << ": " << error;
+    EXPECT_EQ(testing::CompareWithCodecSample(s, read), "") << s.file;
   }
-}
-
-TEST(ImageIo, JpegIsCloseKeepsItsInkAndRefusesTransparency) {
-  Image rgb = Pattern(ImageMode::RGB, 8, false, 64, 64);
-  for (int y = 0; y < 64; ++y)
-    for (int x = 0; x < 64; ++x)
-      for (int c = 0; c < 3; ++c) rgb.pixels[(size_t(y) * 64 + x) * 3 + c] = uint8_t(x + y + c * 40);
-  Image cmyk = Pattern(ImageMode::CMYK, 8, false, 32, 32);
-  for (size_t i = 0; i < cmyk.pixels.size(); ++i) cmyk.pixels[i] = i % 4 == 0 ? 200 : 0;  // cyan ink only
   std::string error;
-  for (const Image& written : {rgb, cmyk}) {
-    ASSERT_TRUE(WriteImage(Temp("smooth.jpg"), written, FileFormat::Unknown, error)) << error;
-    Image read;
-    ASSERT_TRUE(ReadImage(Temp("smooth.jpg"), read, error)) << error;
-    ASSERT_EQ(read.mode, written.mode);
-    ASSERT_EQ(read.pixels.size(), written.pixels.size());
-    int worst = 0;
-    for (size_t i = 0; i < read.pixels.size(); ++i)
-      worst = std::max(worst, std::abs(read.pixels[i] - written.pixels[i]));
-    EXPECT_LE(worst, 12);
-  }
-  EXPECT_FALSE(WriteImage(Temp("alpha.jpg"), Pattern(ImageMode::RGB, 8, true), FileFormat::Unknown, error));
+  EXPECT_FALSE(WriteImage(Temp("alpha.jpg"), testing::MakeCodecSample({"rgba8.png", ImageMode::RGB, 8, true}),
+                          FileFormat::Unknown, error));
 }
 
 TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
@@ -92,7 +53,7 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   EXPECT_FALSE(ReadImage(Temp("text.png"), image, error));
 
   // A PNG cut in half.
-  ASSERT_TRUE(WriteImage(Temp("whole.png"), Pattern(ImageMode::RGB, 8, false, 300, 300), FileFormat::PNG, error));
+  ASSERT_TRUE(WriteImage(Temp("whole.png"), Pattern(300, 300), FileFormat::PNG, error));
   const auto size = std::filesystem::file_size(Temp("whole.png"));
   // MinGW's copy_file refuses to overwrite even when asked to.
   std::filesystem::remove(Temp("half.png"));
@@ -115,14 +76,14 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
 TEST(ImageIo, AFailedWriteLeavesTheOldFileAlone) {
   std::string error;
   const std::string path = Temp("keep.png");
-  ASSERT_TRUE(WriteImage(path, Pattern(ImageMode::RGB, 8, false), FileFormat::PNG, error));
+  ASSERT_TRUE(WriteImage(path, Pattern(), FileFormat::PNG, error));
   const auto before = std::filesystem::file_size(path);
-  Image bad = Pattern(ImageMode::RGB, 8, false);
+  Image bad = Pattern();
   bad.pixels.resize(10);  // fewer bytes than the size says
   EXPECT_FALSE(WriteImage(path, bad, FileFormat::PNG, error));
   EXPECT_EQ(std::filesystem::file_size(path), before);
   EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
-  EXPECT_FALSE(WriteImage(Temp("no-such-dir/x.png"), Pattern(ImageMode::RGB, 8, false), FileFormat::PNG, error));
+  EXPECT_FALSE(WriteImage(Temp("no-such-dir/x.png"), Pattern(), FileFormat::PNG, error));
 }
 
 }  // namespace

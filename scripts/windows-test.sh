@@ -52,9 +52,9 @@ echo "Wine prefix ready in $(elapsed "$start")"
 cross="$root/build-win/cross"
 linux=""
 lin="$root/${RF_LINUX_BUILD:-build}"
-if [ -x "$lin/bin/rimeflower" ] && [ -x "$lin/tests/windows/cross_check" ]; then
+if [ -x "$lin/bin/rimeflower" ] && [ -x "$lin/tests/tools/imagefile/cross_check" ]; then
   linux="$lin/bin/rimeflower"
-  check="$lin/tests/windows/cross_check"
+  check="$lin/tests/tools/imagefile/cross_check"
   rm -rf "$cross"
   mkdir -p "$cross/samples/lin"
   "$check" samples "$cross/samples/lin"
@@ -69,7 +69,7 @@ fi
 
 section "Windows tests under Wine"
 start=$(seconds)
-(cd build-win && ctest --output-on-failure)
+(cd build-win && ctest --output-on-failure --no-tests=error)
 echo "Wine tests took $(elapsed "$start")"
 
 if [ -x "$lin/tests/windows/test_windows_module" ]; then

@@ -12,7 +12,7 @@
 #include "pattern/path_emitter.h"
 // The reader is compiled in: this target links none of the host's image
 // libraries.
-#include "tools/common/svg_path.cpp"
+#include "tools/svg/svg_path.cpp"
 
 namespace {
 

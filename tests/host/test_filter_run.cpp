@@ -7,7 +7,7 @@
 
 #include "host/interface/host_interface.h"
 #include "module_path.h"
-#include "tools/common/plugin_host.h"
+#include "tools/hostlib/plugin_host.h"
 
 namespace rf::tools {
 namespace {

@@ -3,7 +3,7 @@
 // (the compiled-in copy, a PE file's bytes, the Win32 resource calls).
 #pragma once
 
-#include "tools/common/pipl.h"
+#include "tools/hostlib/pipl.h"
 
 namespace rf::testing {
 

@@ -13,7 +13,7 @@
 #include "platform/platform.h"
 #include "resources/embedded_resources.h"
 #include "tests/windows/expected_pipl.h"
-#include "tools/common/pipl.h"
+#include "tools/hostlib/pipl.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/common/image_io.h"
-#include "tools/common/sample_image.h"
+#include "tools/imagefile/image_io.h"
+#include "tools/imagefile/sample_image.h"
 #include "tools/gallery/photo_image.h"
 #include "tools/gallery/size_argument.h"
 

@@ -1,7 +1,7 @@
 // Rimeflower gallery: a photo-like test picture drawn from code.
 #pragma once
 
-#include "tools/common/image_io.h"
+#include "tools/imagefile/image_io.h"
 
 namespace rf::gallery {
 

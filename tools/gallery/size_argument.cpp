@@ -1,6 +1,6 @@
 #include "tools/gallery/size_argument.h"
 
-#include "tools/common/cli.h"
+#include "tools/rimeflower/arguments.h"
 #include "tools/gallery/photo_image.h"
 
 namespace rf::gallery {

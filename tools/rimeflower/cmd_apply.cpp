@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "tools/common/host_descriptors.h"
-#include "tools/common/image_io.h"
-#include "tools/common/plugin_host.h"
-#include "tools/common/sample_image.h"
-#include "tools/common/svg_path.h"
+#include "tools/hostlib/action_file.h"
+#include "tools/hostlib/descriptor_store.h"
+#include "tools/hostlib/plugin_host.h"
+#include "tools/imagefile/document_image.h"
+#include "tools/imagefile/image_io.h"
+#include "tools/imagefile/sample_image.h"
 #include "tools/rimeflower/commands.h"
+#include "tools/svg/svg_path.h"
 
 namespace rf::tools {
 
@@ -127,47 +129,26 @@ int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
 
 int CmdApply(const Args& args) {
   ApplySettings s;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string value;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kApplyHelp, stdout);
-      return 0;
-    } else if (TakeOptionValue(args, i, "-o", value) || TakeOptionValue(args, i, "--output", value)) {
-      s.output = value;
-    } else if (TakeOptionValue(args, i, "--preset", value)) {
-      s.preset = value;
-    } else if (TakeOptionValue(args, i, "--selection", value)) {
-      s.selection = value;
-    } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
-      s.pluginDir = value;
-    } else if (TakeOptionValue(args, i, "--record", value)) {
-      s.record = value;
-    } else if (TakeOptionValue(args, i, "--play", value)) {
-      s.play = value;
-    } else if (TakeOptionValue(args, i, "--set", value)) {
-      Assignment assignment;
-      std::string error;
-      if (!ParseAssignment(value, assignment, error)) return UsageError("apply", error);
-      s.assignments.push_back(assignment);
-    } else if (a == "--defaults") {
-      s.defaults = true;
-    } else if (a == "--repeat") {
-      s.repeat = true;
-    } else if (a == "--forget") {
-      s.forget = true;
-    } else if (a == "--quiet" || a == "-q") {
-      s.quiet = true;
-    } else if (TakeOptionValue(args, i, "--path", value)) {
-      s.path = value;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError("apply", "unknown option '" + a + "'");
-    } else if (s.input.empty()) {
-      s.input = a;
-    } else {
-      return UsageError("apply", "more than one input file ('" + s.input + "', '" + a + "')");
-    }
-  }
+  const CommandLine line{
+      "apply", kApplyHelp, "unknown option",
+      {{"--output", "-o", kValue, StoreIn(s.output)},
+       {"--preset", nullptr, kValue, StoreIn(s.preset)},
+       {"--selection", nullptr, kValue, StoreIn(s.selection)},
+       {"--plugin-dir", nullptr, kValue, StoreIn(s.pluginDir)},
+       {"--record", nullptr, kValue, StoreIn(s.record)},
+       {"--play", nullptr, kValue, StoreIn(s.play)},
+       {"--set", nullptr, kValue, AddAssignment(s.assignments)},
+       {"--defaults", nullptr, kFlag, SetTrue(s.defaults)},
+       {"--repeat", nullptr, kFlag, SetTrue(s.repeat)},
+       {"--forget", nullptr, kFlag, SetTrue(s.forget)},
+       {"--quiet", "-q", kFlag, SetTrue(s.quiet)},
+       {"--path", nullptr, kValue, StoreIn(s.path)}},
+      [&s](const std::string& word) {
+        if (!s.input.empty()) return "more than one input file ('" + s.input + "', '" + word + "')";
+        s.input = word;
+        return std::string();
+      }};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (s.input.empty()) return UsageError("apply", "no input image given");
   if (s.output.empty()) return UsageError("apply", "no output file given (-o OUT)");
   if (!s.play.empty() && !s.preset.empty()) return UsageError("apply", "--play and --preset cannot be combined");
@@ -180,16 +161,7 @@ int CmdApply(const Args& args) {
   if (!DocumentFromImage(image, doc, error)) return Fail(error);
   if (!s.selection.empty()) {
     Image mask;
-    if (!ReadImage(s.selection, mask, error)) return Fail(error);
-    if (mask.width != image.width || mask.height != image.height)
-      return Fail("the selection is " + std::to_string(mask.width) + " x " + std::to_string(mask.height) +
-                  " but the image is " + std::to_string(image.width) + " x " + std::to_string(image.height));
-    doc.selection.resize(size_t(mask.width) * mask.height);
-    const int channels = mask.Channels();
-    for (size_t i = 0; i < doc.selection.size(); ++i) {
-      // The first channel decides; 16-bit masks use their high byte.
-      doc.selection[i] = mask.depth == 16 ? mask.pixels[(i * channels) * 2 + 1] : mask.pixels[i * channels];
-    }
+    if (!ReadImage(s.selection, mask, error) || !SelectionFromImage(mask, doc, error)) return Fail(error);
   }
   if (!s.path.empty()) {
     std::vector<uint8_t> records;
@@ -220,21 +192,17 @@ int CmdApply(const Args& args) {
 int CmdDemo(const Args& args) {
   std::string output = "rimeflower-demo.png", pluginDir;
   int width = 1000, height = 750;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string value;
-    if (args[i] == "--help" || args[i] == "-h") {
-      std::fputs(kDemoHelp, stdout);
-      return 0;
-    } else if (TakeOptionValue(args, i, "-o", value) || TakeOptionValue(args, i, "--output", value)) {
-      output = value;
-    } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
-      pluginDir = value;
-    } else if (TakeOptionValue(args, i, "--size", value)) {
-      if (!ParseSize(value, 20000, width, height)) return UsageError("demo", "--size takes WxH, e.g. 1000x750");
-    } else {
-      return UsageError("demo", "unknown argument '" + args[i] + "'");
-    }
-  }
+  const CommandLine line{"demo",
+                         kDemoHelp,
+                         "unknown argument",
+                         {{"--output", "-o", kValue, StoreIn(output)},
+                          {"--plugin-dir", nullptr, kValue, StoreIn(pluginDir)},
+                          {"--size", nullptr, kValue,
+                           [&](const std::string& value) {
+                             return ParseSize(value, 20000, width, height) ? std::string()
+                                                                           : "--size takes WxH, e.g. 1000x750";
+                           }}}};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (pluginDir.empty()) pluginDir = DefaultPluginFolder();
   std::string error;
   const Image sample = MakeSampleImage(width, height);

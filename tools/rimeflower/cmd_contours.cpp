@@ -15,7 +15,7 @@
 #include "mesh/brightness_mask.h"
 #include "mesh/mesh_builder.h"
 #include "platform/platform.h"
-#include "tools/common/image_io.h"
+#include "tools/imagefile/image_io.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -179,33 +179,29 @@ void WriteSvg(FILE* out, const Image& mask, const ContourResult& r, const std::s
 }  // namespace
 
 int CmdContours(const Args& args) {
-  std::string maskPath, outputPath, value;
+  std::string maskPath, outputPath;
   double tolerance = 1.0;
   double step = 30.0;
   bool svg = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kContoursHelp, stdout);
-      return 0;
-    } else if (TakeOptionValue(args, i, "-o", value) || TakeOptionValue(args, i, "--output", value)) {
-      outputPath = value;
-    } else if (TakeOptionValue(args, i, "--tolerance", value)) {
-      if (!ParseNumber(value, tolerance)) return UsageError("contours", "--tolerance needs a number, not '" + value + "'");
-    } else if (TakeOptionValue(args, i, "--step", value)) {
-      if (!ParseNumber(value, step) || step != std::floor(step) || std::fabs(step) > 1e9) {
-        return UsageError("contours", "--step needs a whole number, not '" + value + "'");
-      }
-    } else if (a == "--svg") {
-      svg = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError("contours", "unknown option or missing value '" + a + "'");
-    } else if (maskPath.empty()) {
-      maskPath = a;
-    } else {
-      return UsageError("contours", "more than one mask given ('" + maskPath + "', '" + a + "')");
-    }
-  }
+  const CommandLine line{
+      "contours", kContoursHelp, "unknown option or missing value",
+      {{"--output", "-o", kValue, StoreIn(outputPath)},
+       {"--tolerance", nullptr, kValue,
+        [&tolerance](const std::string& value) {
+          return ParseNumber(value, tolerance) ? std::string() : "--tolerance needs a number, not '" + value + "'";
+        }},
+       {"--step", nullptr, kValue,
+        [&step](const std::string& value) {
+          if (ParseNumber(value, step) && step == std::floor(step) && std::fabs(step) <= 1e9) return std::string();
+          return "--step needs a whole number, not '" + value + "'";
+        }},
+       {"--svg", nullptr, kFlag, SetTrue(svg)}},
+      [&maskPath](const std::string& word) {
+        if (!maskPath.empty()) return "more than one mask given ('" + maskPath + "', '" + word + "')";
+        maskPath = word;
+        return std::string();
+      }};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (maskPath.empty()) return UsageError("contours", "no mask given");
 
   Image mask;
@@ -235,22 +231,16 @@ int CmdContours(const Args& args) {
 }
 
 int CmdMask(const Args& args) {
-  std::string imagePath, outputPath, value;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kMaskHelp, stdout);
-      return 0;
-    } else if (TakeOptionValue(args, i, "-o", value) || TakeOptionValue(args, i, "--output", value)) {
-      outputPath = value;
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError("mask", "unknown option or missing value '" + a + "'");
-    } else if (imagePath.empty()) {
-      imagePath = a;
-    } else {
-      return UsageError("mask", "more than one image given ('" + imagePath + "', '" + a + "')");
-    }
-  }
+  std::string imagePath, outputPath;
+  const CommandLine line{"mask", kMaskHelp, "unknown option or missing value",
+                         {{"--output", "-o", kValue, StoreIn(outputPath)}},
+                         [&imagePath](const std::string& word) {
+                           if (!imagePath.empty())
+                             return "more than one image given ('" + imagePath + "', '" + word + "')";
+                           imagePath = word;
+                           return std::string();
+                         }};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (imagePath.empty()) return UsageError("mask", "no image given");
   if (outputPath.empty()) return UsageError("mask", "no output file given (-o MASK)");
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "tools/common/pipl.h"
+#include "tools/hostlib/pipl.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -37,24 +37,17 @@ constexpr Mode kCheckedModes[] = {{3, "RGB"}, {4, "CMYK"}, {11, "RGB 16-bit"}, {
 int CmdInfo(const Args& args) {
   std::string module, pluginDir;
   bool embedded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    }
-    if (a == "--embedded") {
-      embedded = true;
-    } else if (a.rfind("--plugin-dir", 0) == 0) {
-      if (!TakeOptionValue(args, i, "--plugin-dir", pluginDir)) return UsageError(kCommand, "--plugin-dir needs a folder");
-    } else if (!a.empty() && a[0] == '-') {
-      return UsageError(kCommand, "unknown option '" + a + "'");
-    } else if (module.empty()) {
-      module = a;
-    } else {
-      return UsageError(kCommand, "more than one module given");
-    }
-  }
+  const CommandLine line{kCommand,
+                         kHelp,
+                         "unknown option",
+                         {{"--embedded", nullptr, kFlag, SetTrue(embedded)},
+                          {"--plugin-dir", nullptr, kValue, StoreIn(pluginDir), "--plugin-dir needs a folder"}},
+                         [&module](const std::string& word) {
+                           if (!module.empty()) return std::string("more than one module given");
+                           module = word;
+                           return std::string();
+                         }};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (embedded && !module.empty()) return UsageError(kCommand, "--embedded takes no module");
 
   PiPLInfo info;

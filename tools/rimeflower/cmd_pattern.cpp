@@ -8,12 +8,12 @@
 
 #include "pattern/mask_emitter.h"
 #include "pattern/path_emitter.h"
-#include "tools/common/image_io.h"
-#include "tools/common/plugin_host.h"
 #include "pattern/pattern.h"
 #include "platform/platform.h"
-#include "tools/common/svg_path.h"
+#include "tools/imagefile/document_image.h"
+#include "tools/imagefile/image_io.h"
 #include "tools/rimeflower/commands.h"
+#include "tools/svg/svg_path.h"
 
 namespace rf::tools {
 
@@ -166,43 +166,34 @@ int CmdPattern(const Args& args) {
   std::vector<Assignment> assignments;
   std::string preset, pluginFolder, outputPath, stage = "scene", formatName, svgPath, imagePath, selectionPath;
   bool sizeGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string value;
-    if (a == "--help" || a == "-h") {
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (TakeOptionValue(args, i, "--size", value)) {
-      if (!ParseSize(value, 1000000, width, height)) return UsageError(kCommand, "bad --size '" + value + "', expected WxH");
-      sizeGiven = true;
-    } else if (TakeOptionValue(args, i, "--image", value)) {
-      imagePath = value;
-    } else if (TakeOptionValue(args, i, "--selection", value)) {
-      selectionPath = value;
-    } else if (TakeOptionValue(args, i, "--set", value)) {
-      Assignment assignment;
-      std::string error;
-      if (!ParseAssignment(value, assignment, error)) return UsageError(kCommand, error);
-      assignments.push_back(assignment);
-    } else if (TakeOptionValue(args, i, "--preset", value)) {
-      preset = value;
-    } else if (TakeOptionValue(args, i, "--plugin-dir", value)) {
-      pluginFolder = value;
-    } else if (TakeOptionValue(args, i, "--path", value)) {
-      svgPath = value;
-    } else if (TakeOptionValue(args, i, "--stage", value)) {
-      if (value != "grown" && value != "scene") return UsageError(kCommand, "--stage takes grown or scene");
-      stage = value;
-    } else if (TakeOptionValue(args, i, "--format", value)) {
-      if (value != "txt" && value != "obj" && value != "svg")
-        return UsageError(kCommand, "--format takes txt, obj or svg");
-      formatName = value;
-    } else if (TakeOptionValue(args, i, "-o", value)) {
-      outputPath = value;
-    } else {
-      return UsageError(kCommand, "unexpected argument '" + a + "'");
-    }
-  }
+  const CommandLine line{
+      kCommand, kHelp, "unexpected argument",
+      {{"--size", nullptr, kValue,
+        [&](const std::string& value) {
+          if (!ParseSize(value, 1000000, width, height)) return "bad --size '" + value + "', expected WxH";
+          sizeGiven = true;
+          return std::string();
+        }},
+       {"--image", nullptr, kValue, StoreIn(imagePath)},
+       {"--selection", nullptr, kValue, StoreIn(selectionPath)},
+       {"--set", nullptr, kValue, AddAssignment(assignments)},
+       {"--preset", nullptr, kValue, StoreIn(preset)},
+       {"--plugin-dir", nullptr, kValue, StoreIn(pluginFolder)},
+       {"--path", nullptr, kValue, StoreIn(svgPath)},
+       {"--stage", nullptr, kValue,
+        [&stage](const std::string& value) {
+          if (value != "grown" && value != "scene") return std::string("--stage takes grown or scene");
+          stage = value;
+          return std::string();
+        }},
+       {"--format", nullptr, kValue,
+        [&formatName](const std::string& value) {
+          if (value != "txt" && value != "obj" && value != "svg") return std::string("--format takes txt, obj or svg");
+          formatName = value;
+          return std::string();
+        }},
+       {"-o", nullptr, kValue, StoreIn(outputPath)}}};
+  if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (formatName.empty()) {
     formatName = "txt";
     if (EndsWith(outputPath, ".obj")) formatName = "obj";

@@ -5,7 +5,7 @@
 #include "platform/platform.h"
 #include "presets/preset_file.h"
 #include "presets/preset_library.h"
-#include "tools/common/last_used.h"
+#include "tools/hostlib/last_used.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -66,50 +66,46 @@ bool IsPlainSubfolder(const std::string& folder) {
   return true;
 }
 
-// Answers 0 when the options are good, else the exit code after the message.
-int ParseOptions(const Args& args, Options& o) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    std::string value;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--force") {
-      o.force = true;
-    } else if (a.rfind("--library", 0) == 0) {
-      if (!TakeOptionValue(args, i, "--library", value)) return UsageError(kCommand, "--library needs basic or user");
-      if (value == "basic" || value == "Basic")
-        o.library = presets::Library::Basic;
-      else if (value == "user" || value == "User")
-        o.library = presets::Library::User;
-      else
-        return UsageError(kCommand, "--library takes basic or user, not '" + value + "'");
-      o.hasLibrary = true;
-    } else if (a.rfind("--folder", 0) == 0) {
-      if (!TakeOptionValue(args, i, "--folder", value)) return UsageError(kCommand, "--folder needs a subfolder");
-      if (!IsPlainSubfolder(value))
-        return UsageError(kCommand, "--folder names a subfolder inside the library, not '" + value + "'");
-      o.folder = value;
-    } else if (a.rfind("--plugin-dir", 0) == 0) {
-      if (!TakeOptionValue(args, i, "--plugin-dir", value)) return UsageError(kCommand, "--plugin-dir needs a folder");
-      o.pluginDir = value;
-    } else if (a.rfind("--set", 0) == 0) {
-      if (!TakeOptionValue(args, i, "--set", value)) return UsageError(kCommand, "--set needs NAME=VALUE");
-      Assignment assignment;
-      std::string error;
-      if (!ParseAssignment(value, assignment, error)) return UsageError(kCommand, error);
-      o.sets.push_back(assignment);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return UsageError(kCommand, "unknown option '" + a + "'");
-    } else if (o.action.empty()) {
-      o.action = a;
-    } else if (!o.hasName) {
-      o.name = a;
-      o.hasName = true;
-    } else {
-      return UsageError(kCommand, "unexpected argument '" + a + "'");
-    }
-  }
-  return 0;
+// Answers the exit code when the command ends here.
+std::optional<int> ParseOptions(const Args& args, Options& o) {
+  const CommandLine line{
+      kCommand, nullptr, "unknown option",
+      {{"--help", "-h", kFlag, SetTrue(o.help)},
+       {"--force", nullptr, kFlag, SetTrue(o.force)},
+       {"--library", nullptr, kValue,
+        [&o](const std::string& value) {
+          if (value == "basic" || value == "Basic")
+            o.library = presets::Library::Basic;
+          else if (value == "user" || value == "User")
+            o.library = presets::Library::User;
+          else
+            return "--library takes basic or user, not '" + value + "'";
+          o.hasLibrary = true;
+          return std::string();
+        },
+        "--library needs basic or user"},
+       {"--folder", nullptr, kValue,
+        [&o](const std::string& value) {
+          if (!IsPlainSubfolder(value)) return "--folder names a subfolder inside the library, not '" + value + "'";
+          o.folder = value;
+          return std::string();
+        },
+        "--folder needs a subfolder"},
+       {"--plugin-dir", nullptr, kValue, StoreIn(o.pluginDir), "--plugin-dir needs a folder"},
+       {"--set", nullptr, kValue, AddAssignment(o.sets), "--set needs NAME=VALUE"}},
+      [&o](const std::string& word) {
+        if (o.action.empty()) {
+          o.action = word;
+        } else if (!o.hasName) {
+          o.name = word;
+          o.hasName = true;
+        } else {
+          return "unexpected argument '" + word + "'";
+        }
+        return std::string();
+      },
+      /* dashIsWord: a lone "-" is read as an action or a name */ true};
+  return ParseCommandLine(line, args);
 }
 
 std::string FormatValue(const ParameterRecord& record, const ScriptedParameter& p) {
@@ -218,7 +214,7 @@ int Delete(const Options& o, presets::PresetLibraries& libraries) {
 
 int CmdPresets(const Args& args) {
   Options o;
-  if (int rc = ParseOptions(args, o)) return rc;
+  if (const std::optional<int> stop = ParseOptions(args, o)) return *stop;
   if (o.help || o.action.empty()) {
     std::fputs(kHelp, o.help ? stdout : stderr);
     return o.help ? 0 : 2;

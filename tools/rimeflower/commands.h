@@ -1,7 +1,8 @@
 // Rimeflower host: the commands of the `rimeflower` program.
 #pragma once
 
-#include "tools/common/cli.h"
+#include "tools/rimeflower/arguments.h"
+#include "tools/rimeflower/command_line.h"
 
 namespace rf::tools {
 

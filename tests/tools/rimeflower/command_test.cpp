@@ -1,0 +1,94 @@
+#include "tests/tools/rimeflower/command_test.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <list>
+
+namespace rf::tools::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// putenv keeps the text it is given, so every text lives as long as the
+// program (setenv is missing from MinGW).
+void SetEnvironment(const std::string& name, const std::string& value) {
+  static std::list<std::string> texts;
+  texts.push_back(name + "=" + value);
+  putenv(&texts.back()[0]);
+}
+
+// Console text as written on Linux: Windows ends the lines of standard
+// output and error with CR LF.
+std::string Text(std::string bytes) {
+  size_t kept = 0;
+  for (size_t i = 0; i < bytes.size(); ++i)
+    if (!(bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) bytes[kept++] = bytes[i];
+  bytes.resize(kept);
+  return bytes;
+}
+
+}  // namespace
+
+void CommandTest::SetUp() {
+  if (!fs::exists(RF_PROGRAM)) GTEST_SKIP() << "no " << RF_PROGRAM;
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  folder = fs::path(::testing::TempDir()) / (std::string("rf-") + test->test_suite_name() + "-" + test->name());
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  SetEnvironment("XDG_CONFIG_HOME", Path("config"));
+  pluginDir = fs::path(RF_PLUGIN_DIR).make_preferred().string();
+}
+
+void CommandTest::TearDown() {
+  std::error_code ignored;
+  if (!folder.empty() && !HasFailure()) fs::remove_all(folder, ignored);
+}
+
+int CommandTest::Run(const std::string& arguments) {
+  // The program's path is not quoted: Windows' command interpreter would
+  // drop a leading quote and the last one. Build folders have no blanks.
+  const std::string command = fs::path(RF_PROGRAM).make_preferred().string() + " " + arguments + " >" +
+                              Quoted("stdout") + " 2>" + Quoted("stderr");
+  const int status = std::system(command.c_str());
+  out = Text(Read("stdout"));
+  err = Text(Read("stderr"));
+  // A wait status on POSIX, the exit code itself on Windows.
+  return status > 255 ? (status >> 8) & 0xFF : status;
+}
+
+std::string CommandTest::Path(const std::string& name) const { return (folder / name).string(); }
+
+std::string CommandTest::Quoted(const std::string& name) const { return "\"" + Path(name) + "\""; }
+
+bool CommandTest::Exists(const std::string& name) const { return fs::exists(folder / name); }
+
+std::string CommandTest::Read(const std::string& name) const {
+  std::ifstream in(folder / name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void CommandTest::Write(const std::string& name, const std::string& bytes) const {
+  std::ofstream(folder / name, std::ios::binary) << bytes;
+}
+
+void CommandTest::WriteImage(const std::string& name, int width, int height, ImageMode mode) const {
+  Image image;
+  image.width = width;
+  image.height = height;
+  image.mode = mode;
+  image.pixels.resize(image.RowBytes() * size_t(height));
+  for (size_t i = 0; i < image.pixels.size(); ++i) image.pixels[i] = uint8_t(i % 251);
+  std::string error;
+  ASSERT_TRUE(tools::WriteImage(Path(name), image, FileFormat::Unknown, error)) << error;
+}
+
+Image CommandTest::ReadImage(const std::string& name) const {
+  Image image;
+  std::string error;
+  EXPECT_TRUE(tools::ReadImage(Path(name), image, error)) << error;
+  return image;
+}
+
+}  // namespace rf::tools::testing

@@ -1,0 +1,789 @@
+#include "tools/hostlib/plugin_host.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "host/interface/result_codes.h"
+#include "platform/platform.h"
+#include "tools/hostlib/last_used.h"
+#include "tools/hostlib/pipl.h"
+
+namespace rf::tools {
+
+using namespace rf::host;
+
+namespace {
+
+constexpr OSErr kErrPropertyUndefined = -30901;
+constexpr OSErr kParamErr = -50;
+constexpr OSErr kNilHandleErr = -109;
+constexpr int32_t kMaxHandleSize = 1 << 30;
+
+// A handle is the address of the `data` member: the module only passes it
+// back; the host finds its record from it.
+struct HostHandle {
+  char* data = nullptr;
+  int32_t size = 0;
+  std::vector<char> storage;
+};
+
+struct ReadToken {
+  HostDescriptor descriptor;
+  size_t next = 0;
+  const DescriptorValue* current = nullptr;
+};
+
+struct WriteToken {
+  HostDescriptor descriptor;
+};
+
+PluginHost::Impl* g_current = nullptr;
+
+}  // namespace
+
+struct PluginHost::Impl {
+  void* module = nullptr;
+  PiPLInfo pipl;
+  PluginMainProc entry = nullptr;
+
+  // Kept between runs, like an editor keeps them for the session.
+  Handle parameters = nullptr;
+  intptr_t dataSlot = 0;
+
+  std::map<Handle, std::unique_ptr<HostHandle>> handles;
+  std::set<ReadToken*> readTokens;
+  std::set<WriteToken*> writeTokens;
+  std::set<HostDescriptor*> actionDescriptors;
+
+  DescriptorRegistry registry{RegistryFilePath()};
+  bool registryLoaded = false;
+
+  // The run in progress.
+  HostDocument* doc = nullptr;
+  const RunOptions* options = nullptr;
+  RunReport* report = nullptr;
+  FilterRecord record{};
+  BigDocumentStruct big{};
+  PlatformData platformData{};
+  std::vector<uint8_t> input;   // the document's pixels as they were
+  std::vector<uint8_t> output;  // what the module writes
+  std::vector<uint8_t> mask;
+  int outstandingSuites = 0;
+
+  HandleProcs handleProcs{};
+  PropertyProcs propertyProcs{};
+  ReadDescriptorProcs readProcs{};
+  WriteDescriptorProcs writeProcs{};
+  PIDescriptorParameters descriptorParameters{};
+  SPBasicSuite basic{};
+  ActionDescriptorProcs actionDescriptor{};
+  DescriptorRegistryProcs registryProcs{};
+  ColorSpaceProcs colorSpace{};
+
+  Impl();
+  ~Impl();
+
+  Handle NewHandle(int32_t size);
+  HostHandle* Find(Handle h) {
+    auto it = handles.find(h);
+    return it == handles.end() ? nullptr : it->second.get();
+  }
+  OSErr AdvanceState();
+  VRect Requested(const PIRect& small, const VRect& large) const;
+};
+
+namespace {
+
+// ---- Handle procedures ------------------------------------------------------
+
+Handle HNew(int32_t size) { return g_current->NewHandle(size); }
+
+void HDispose(Handle h) {
+  if (h) g_current->handles.erase(h);
+}
+
+int32_t HGetSize(Handle h) {
+  HostHandle* hh = g_current->Find(h);
+  return hh ? hh->size : 0;
+}
+
+OSErr HSetSize(Handle h, int32_t size) {
+  HostHandle* hh = g_current->Find(h);
+  if (!hh) return kNilHandleErr;
+  if (size < 0 || size > kMaxHandleSize) return kMemFullErr;
+  try {
+    hh->storage.resize(size_t(size) + 1);
+  } catch (const std::bad_alloc&) {
+    return kMemFullErr;
+  }
+  hh->size = size;
+  hh->data = hh->storage.data();
+  return kNoErr;
+}
+
+Ptr HLock(Handle h, Boolean) {
+  HostHandle* hh = g_current->Find(h);
+  return hh ? hh->data : nullptr;
+}
+
+void HUnlock(Handle) {}
+void HRecoverSpace(int32_t) {}
+
+// ---- Direct callbacks -------------------------------------------------------
+
+Boolean TestAbort() {
+  RunReport* report = g_current->report;
+  ++report->abortPolls;
+  const int64_t after = g_current->options->abortAfterPolls;
+  return after >= 0 && report->abortPolls > after ? 1 : 0;
+}
+
+void Progress(int32_t done, int32_t total) {
+  g_current->report->lastProgressDone = done;
+  g_current->report->lastProgressTotal = total;
+  if (g_current->options->onProgress) g_current->options->onProgress(done, total);
+}
+
+OSErr AdvanceState() { return g_current->AdvanceState(); }
+
+// The document's paths, as an editor answers the property suite.
+OSErr GetProperty(OSType signature, OSType key, int32_t index, intptr_t* simple, Handle* complex) {
+  if (complex) *complex = nullptr;
+  if (signature != FourCC("8BIM") || !g_current->doc) return kErrPropertyUndefined;
+  const HostDocument& doc = *g_current->doc;
+  if (key == FourCC("nupa")) {
+    if (simple) *simple = intptr_t(doc.paths.size());
+    return kNoErr;
+  }
+  if (key == FourCC("wkpa")) {
+    if (simple) *simple = doc.workPathIndex;
+    return kNoErr;
+  }
+  if (key == FourCC("clpa") || key == FourCC("tgpa")) {
+    if (simple) *simple = -1;
+    return kNoErr;
+  }
+  if (key == FourCC("path")) {
+    if (index < 0 || size_t(index) >= doc.paths.size() || !complex) return kParamErr;
+    const std::vector<uint8_t>& bytes = doc.paths[size_t(index)];
+    Handle h = g_current->NewHandle(int32_t(bytes.size()));
+    if (!h) return kMemFullErr;
+    if (!bytes.empty()) std::memcpy(*h, bytes.data(), bytes.size());
+    *complex = h;
+    return kNoErr;
+  }
+  return kErrPropertyUndefined;
+}
+
+// ---- Descriptor procedures ----------------------------------------------------
+
+PIReadDescriptor OpenRead(Handle descriptor, DescriptorKeyID*) {
+  HostHandle* hh = g_current->Find(descriptor);
+  if (!hh) return nullptr;
+  auto token = std::make_unique<ReadToken>();
+  if (!HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data), size_t(hh->size), token->descriptor))
+    return nullptr;
+  ReadToken* raw = token.release();
+  g_current->readTokens.insert(raw);
+  return raw;
+}
+
+OSErr CloseRead(PIReadDescriptor token) {
+  auto* t = static_cast<ReadToken*>(token);
+  if (!g_current->readTokens.erase(t)) return kParamErr;
+  delete t;
+  return kNoErr;
+}
+
+Boolean GetKey(PIReadDescriptor token, DescriptorKeyID* key, DescriptorTypeID* type, int32_t* flags) {
+  auto* t = static_cast<ReadToken*>(token);
+  if (!g_current->readTokens.count(t) || t->next >= t->descriptor.values.size()) return 0;
+  t->current = &t->descriptor.values[t->next++];
+  if (key) *key = t->current->key;
+  if (type) *type = t->current->type;
+  if (flags) *flags = 0;
+  return 1;
+}
+
+OSErr GetIntegerValue(PIReadDescriptor token, int32_t* value) {
+  auto* t = static_cast<ReadToken*>(token);
+  if (!g_current->readTokens.count(t) || !t->current || !value) return kParamErr;
+  if (t->current->type != kTypeInteger) return kParamErr;
+  *value = t->current->integer;
+  return kNoErr;
+}
+
+OSErr GetFloatValue(PIReadDescriptor token, double* value) {
+  auto* t = static_cast<ReadToken*>(token);
+  if (!g_current->readTokens.count(t) || !t->current || !value) return kParamErr;
+  *value = t->current->type == kTypeFloat ? t->current->real : double(t->current->integer);
+  return kNoErr;
+}
+
+PIWriteDescriptor OpenWrite() {
+  auto* t = new WriteToken;
+  g_current->writeTokens.insert(t);
+  return t;
+}
+
+OSErr CloseWrite(PIWriteDescriptor token, Handle* out) {
+  auto* t = static_cast<WriteToken*>(token);
+  if (!g_current->writeTokens.erase(t)) return kParamErr;
+  std::unique_ptr<WriteToken> owner(t);
+  const std::vector<uint8_t> bytes = t->descriptor.Serialise();
+  Handle h = g_current->NewHandle(int32_t(bytes.size()));
+  if (!h) return kMemFullErr;
+  std::memcpy(*h, bytes.data(), bytes.size());
+  if (out) *out = h;
+  return kNoErr;
+}
+
+OSErr PutIntegerValue(PIWriteDescriptor token, DescriptorKeyID key, int32_t value) {
+  auto* t = static_cast<WriteToken*>(token);
+  if (!g_current->writeTokens.count(t)) return kParamErr;
+  t->descriptor.PutInteger(key, value);
+  return kNoErr;
+}
+
+OSErr PutFloatValue(PIWriteDescriptor token, DescriptorKeyID key, const double* value) {
+  auto* t = static_cast<WriteToken*>(token);
+  if (!g_current->writeTokens.count(t) || !value) return kParamErr;
+  t->descriptor.PutFloat(key, *value);
+  return kNoErr;
+}
+
+// ---- Action descriptor suite ----------------------------------------------------
+
+HostDescriptor* AsDescriptor(PIActionDescriptor d) {
+  auto* p = static_cast<HostDescriptor*>(d);
+  return g_current->actionDescriptors.count(p) ? p : nullptr;
+}
+
+OSErr AdMake(PIActionDescriptor* out) {
+  if (!out) return kParamErr;
+  auto* d = new HostDescriptor;
+  g_current->actionDescriptors.insert(d);
+  *out = d;
+  return kNoErr;
+}
+
+OSErr AdFree(PIActionDescriptor d) {
+  HostDescriptor* p = AsDescriptor(d);
+  if (!p) return kParamErr;
+  g_current->actionDescriptors.erase(p);
+  delete p;
+  return kNoErr;
+}
+
+OSErr AdHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) {
+  HostDescriptor* p = AsDescriptor(d);
+  if (!p || !has) return kParamErr;
+  *has = p->Find(key) ? 1 : 0;
+  return kNoErr;
+}
+
+OSErr AdGetType(PIActionDescriptor d, DescriptorKeyID key, DescriptorTypeID* type) {
+  HostDescriptor* p = AsDescriptor(d);
+  const DescriptorValue* v = p ? p->Find(key) : nullptr;
+  if (!v || !type) return kParamErr;
+  *type = v->type;
+  return kNoErr;
+}
+
+OSErr AdPutInteger(PIActionDescriptor d, DescriptorKeyID key, int32_t value) {
+  HostDescriptor* p = AsDescriptor(d);
+  if (!p) return kParamErr;
+  p->PutInteger(key, value);
+  return kNoErr;
+}
+
+OSErr AdPutFloat(PIActionDescriptor d, DescriptorKeyID key, double value) {
+  HostDescriptor* p = AsDescriptor(d);
+  if (!p) return kParamErr;
+  p->PutFloat(key, value);
+  return kNoErr;
+}
+
+OSErr AdGetInteger(PIActionDescriptor d, DescriptorKeyID key, int32_t* value) {
+  HostDescriptor* p = AsDescriptor(d);
+  const DescriptorValue* v = p ? p->Find(key) : nullptr;
+  if (!v || !value || v->type != kTypeInteger) return kParamErr;
+  *value = v->integer;
+  return kNoErr;
+}
+
+OSErr AdGetFloat(PIActionDescriptor d, DescriptorKeyID key, double* value) {
+  HostDescriptor* p = AsDescriptor(d);
+  const DescriptorValue* v = p ? p->Find(key) : nullptr;
+  if (!v || !value) return kParamErr;
+  *value = v->type == kTypeFloat ? v->real : double(v->integer);
+  return kNoErr;
+}
+
+// ---- Descriptor registry suite ----------------------------------------------------
+
+OSErr RegRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
+  HostDescriptor* p = AsDescriptor(d);
+  if (!key || !p) return kParamErr;
+  g_current->registry.Register(key, *p, persistent != 0);
+  if (persistent) g_current->registry.Save();
+  return kNoErr;
+}
+
+OSErr RegErase(const char* key) {
+  if (!key) return kParamErr;
+  g_current->registry.Erase(key);
+  g_current->registry.Save();
+  return kNoErr;
+}
+
+OSErr RegGet(const char* key, PIActionDescriptor* out) {
+  if (!key || !out) return kParamErr;
+  *out = nullptr;
+  const HostDescriptor* found = g_current->registry.Get(key);
+  if (!found) return kNoErr;
+  auto* copy = new HostDescriptor(*found);
+  g_current->actionDescriptors.insert(copy);
+  *out = copy;
+  return kNoErr;
+}
+
+// ---- Colour space suite ---------------------------------------------------------
+
+// A plain device conversion: enough for a host without colour management.
+// CMYK components count ink (0 = none), as the documents of this host do.
+SPErr CsConvert8(int16_t from, int16_t to, Color8* colors, int16_t count) {
+  if (!colors || count < 0) return kParamErr;
+  for (int i = 0; i < count; ++i) {
+    uint8_t* c = colors[i];
+    if (from == kColorSpaceRGB && to == kColorSpaceCMYK) {
+      const int r = c[1], g = c[2], b = c[3];
+      const int k = 255 - std::max({r, g, b});
+      if (k == 255) {
+        c[0] = c[1] = c[2] = 0;
+        c[3] = 255;
+        continue;
+      }
+      const int range = 255 - k;
+      c[0] = uint8_t(((range - r) * 255 + range / 2) / range);
+      c[1] = uint8_t(((range - g) * 255 + range / 2) / range);
+      c[2] = uint8_t(((range - b) * 255 + range / 2) / range);
+      c[3] = uint8_t(k);
+    } else if (from == kColorSpaceCMYK && to == kColorSpaceRGB) {
+      const int k = c[3];
+      const int r = ((255 - c[0]) * (255 - k) + 127) / 255;
+      const int g = ((255 - c[1]) * (255 - k) + 127) / 255;
+      const int b = ((255 - c[2]) * (255 - k) + 127) / 255;
+      c[0] = 0;
+      c[1] = uint8_t(r);
+      c[2] = uint8_t(g);
+      c[3] = uint8_t(b);
+    } else if (from != to) {
+      return kParamErr;
+    }
+  }
+  return kSPNoError;
+}
+
+// ---- Basic suite --------------------------------------------------------------
+
+SPErr Acquire(const char* name, int32_t version, const void** suite) {
+  if (!name || !suite) return kSPSuiteNotFoundError;
+  *suite = nullptr;
+  PluginHost::Impl* h = g_current;
+  if (!h->options->offerSuites) return kSPSuiteNotFoundError;
+  const std::string n = name;
+  if (n == kActionDescriptorSuite && (version == 2 || version == 3)) *suite = &h->actionDescriptor;
+  else if (n == kDescriptorRegistrySuite && version == 1) *suite = &h->registryProcs;
+  else if (n == kColorSpaceSuite && version == 1) *suite = &h->colorSpace;
+  if (!*suite) return kSPSuiteNotFoundError;
+  ++h->outstandingSuites;
+  return kSPNoError;
+}
+
+SPErr Release(const char*, int32_t) {
+  --g_current->outstandingSuites;
+  return kSPNoError;
+}
+
+SPBoolean IsEqual(const char* a, const char* b) { return a && b && std::strcmp(a, b) == 0; }
+
+SPErr AllocateBlock(size_t size, void** block) {
+  if (!block) return kParamErr;
+  *block = std::malloc(size ? size : 1);
+  return *block ? kSPNoError : kMemFullErr;
+}
+
+SPErr FreeBlock(void* block) {
+  std::free(block);
+  return kSPNoError;
+}
+
+SPErr ReallocateBlock(void* block, size_t size, void** out) {
+  if (!out) return kParamErr;
+  void* p = std::realloc(block, size ? size : 1);
+  if (!p) return kMemFullErr;
+  *out = p;
+  return kSPNoError;
+}
+
+SPErr Undefined() { return kSPNoError; }
+
+}  // namespace
+
+PluginHost::Impl::Impl() {
+  handleProcs = HandleProcs{1, 8, HNew, HDispose, HGetSize, HSetSize, HLock, HUnlock, HRecoverSpace, HDispose};
+  propertyProcs.propertyProcsVersion = 1;
+  propertyProcs.numPropertyProcs = 2;
+  propertyProcs.getPropertyProc = GetProperty;
+  readProcs.readDescriptorProcsVersion = 0;
+  readProcs.numReadDescriptorProcs = 18;
+  readProcs.openReadDescriptorProc = OpenRead;
+  readProcs.closeReadDescriptorProc = CloseRead;
+  readProcs.getKeyProc = GetKey;
+  readProcs.getIntegerProc = GetIntegerValue;
+  readProcs.getFloatProc = GetFloatValue;
+  writeProcs.writeDescriptorProcsVersion = 0;
+  writeProcs.numWriteDescriptorProcs = 16;
+  writeProcs.openWriteDescriptorProc = OpenWrite;
+  writeProcs.closeWriteDescriptorProc = CloseWrite;
+  writeProcs.putIntegerProc = PutIntegerValue;
+  writeProcs.putFloatProc = PutFloatValue;
+  basic = SPBasicSuite{Acquire, Release, IsEqual, AllocateBlock, FreeBlock, ReallocateBlock, Undefined};
+  actionDescriptor.Make = AdMake;
+  actionDescriptor.Free = AdFree;
+  actionDescriptor.GetType = AdGetType;
+  actionDescriptor.HasKey = AdHasKey;
+  actionDescriptor.PutInteger = AdPutInteger;
+  actionDescriptor.PutFloat = AdPutFloat;
+  actionDescriptor.GetInteger = AdGetInteger;
+  actionDescriptor.GetFloat = AdGetFloat;
+  registryProcs = DescriptorRegistryProcs{RegRegister, RegErase, RegGet};
+  colorSpace.Convert8 = CsConvert8;
+}
+
+PluginHost::Impl::~Impl() {
+  for (ReadToken* t : readTokens) delete t;
+  for (WriteToken* t : writeTokens) delete t;
+  for (HostDescriptor* d : actionDescriptors) delete d;
+}
+
+Handle PluginHost::Impl::NewHandle(int32_t size) {
+  if (size < 0 || size > kMaxHandleSize) return nullptr;
+  auto h = std::make_unique<HostHandle>();
+  try {
+    h->storage.assign(size_t(size) + 1, 0);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  h->size = size;
+  h->data = h->storage.data();
+  Handle key = &h->data;
+  handles[key] = std::move(h);
+  return key;
+}
+
+VRect PluginHost::Impl::Requested(const PIRect& small, const VRect& large) const {
+  if (record.bigDocumentData && big.PluginUsing32BitCoordinates) return large;
+  return VRect{small.top, small.left, small.bottom, small.right};
+}
+
+// Delivers the requested rectangles. Data pointers point straight into the
+// host's full-size buffers with their full row bytes, as an editor that
+// holds the image in memory does.
+OSErr PluginHost::Impl::AdvanceState() {
+  const VRect in = Requested(record.inRect, big.inRect32);
+  const VRect out = Requested(record.outRect, big.outRect32);
+  const VRect maskRect = Requested(record.maskRect, big.maskRect32);
+  auto inside = [&](const VRect& r) {
+    return r.top >= 0 && r.left >= 0 && r.bottom <= doc->height && r.right <= doc->width && r.top < r.bottom &&
+           r.left < r.right;
+  };
+  auto empty = [](const VRect& r) { return r.top >= r.bottom || r.left >= r.right; };
+  const size_t rowBytes = doc->RowBytes();
+  const size_t sample = doc->BytesPerSample();
+  if (!empty(in) && !inside(in)) return kParamErr;
+  if (!empty(out) && !inside(out)) return kParamErr;
+  // Only the whole range of planes is offered; that is all this module asks.
+  if (!empty(in) && (record.inLoPlane != 0 || record.inHiPlane != doc->planes - 1)) return kParamErr;
+  record.inData = empty(in) ? nullptr : input.data() + size_t(in.top) * rowBytes + size_t(in.left) * doc->planes * sample;
+  record.outData =
+      empty(out) ? nullptr : output.data() + size_t(out.top) * rowBytes + size_t(out.left) * doc->planes * sample;
+  record.inRowBytes = record.outRowBytes = int32_t(rowBytes);
+  if (!mask.empty() && !empty(maskRect) && inside(maskRect)) {
+    record.maskData = mask.data() + size_t(maskRect.top) * size_t(doc->width) + size_t(maskRect.left);
+    record.maskRowBytes = doc->width;
+  } else {
+    record.maskData = nullptr;
+    record.maskRowBytes = 0;
+  }
+  return kNoErr;
+}
+
+PluginHost::PluginHost() : impl_(std::make_unique<Impl>()) {}
+
+PluginHost::~PluginHost() {
+  if (impl_->module) platform::UnloadModule(impl_->module);
+}
+
+bool PluginHost::Load(const std::string& modulePath, std::string& error) {
+  if (impl_->module) {
+    error = "a module is already loaded";
+    return false;
+  }
+  if (!platform::FileExists(modulePath)) {
+    error = "no filter module at '" + modulePath + "'";
+    return false;
+  }
+  PiPLInfo pipl;
+  if (!ReadModulePiPL(modulePath, pipl, error)) {
+    error = "'" + modulePath + "' is not a filter module: " + error;
+    return false;
+  }
+  const std::string why = CheckFilterPiPL(pipl, kModeRGBColor, 0);
+  if (!why.empty() && pipl.entryPoint.empty()) {
+    error = "'" + modulePath + "': " + why;
+    return false;
+  }
+  void* module = platform::LoadModule(modulePath, error);
+  if (!module) return false;
+  auto entry = reinterpret_cast<PluginMainProc>(platform::FindModuleSymbol(module, pipl.entryPoint.c_str()));
+  if (!entry) {
+    error = "'" + modulePath + "' has no entry point " + pipl.entryPoint;
+    platform::UnloadModule(module);
+    return false;
+  }
+  impl_->module = module;
+  impl_->entry = entry;
+  impl_->pipl = pipl;
+  modulePath_ = modulePath;
+  return true;
+}
+
+bool PluginHost::Loaded() const { return impl_->entry != nullptr; }
+
+void PluginHost::UseRegistryFile(const std::string& path) {
+  impl_->registry = DescriptorRegistry(path);
+  impl_->registryLoaded = false;
+}
+
+DescriptorRegistry& PluginHost::registry() {
+  if (!impl_->registryLoaded) {
+    impl_->registry.Load();
+    impl_->registryLoaded = true;
+  }
+  return impl_->registry;
+}
+
+const ParameterRecord* PluginHost::ParametersForInspection() const {
+  if (!impl_->parameters) return nullptr;
+  return reinterpret_cast<const ParameterRecord*>(*impl_->parameters);
+}
+
+size_t PluginHost::LiveHandleCount() const { return impl_->handles.size(); }
+int PluginHost::OutstandingSuites() const { return impl_->outstandingSuites; }
+
+int16_t PluginHost::About() {
+  if (!impl_->entry) return kParamErr;
+  g_current = impl_.get();
+  RunOptions options;
+  RunReport report;
+  impl_->options = &options;
+  impl_->report = &report;
+  AboutRecord about{};
+  PlatformData platform{};
+  about.platformData = &platform;
+  about.sSPBasic = &impl_->basic;
+  int16_t result = 0;
+  impl_->entry(kSelectorAbout, &about, &impl_->dataSlot, &result);
+  g_current = nullptr;
+  return result;
+}
+
+RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
+  RunReport report;
+  Impl& h = *impl_;
+  if (!h.entry) {
+    report.result = kParamErr;
+    return report;
+  }
+  if (options.checkPiPL) {
+    const int16_t filterCase = int16_t((doc.hasTransparency ? 4 : 1) + (doc.selection.empty() ? 0 : 1));
+    report.refusal = CheckFilterPiPL(h.pipl, doc.mode, filterCase);
+    if (!report.refusal.empty()) {
+      report.result = host::kModeRGBColor == doc.mode ? kParamErr : int16_t(-30101);  // filterBadMode
+      return report;
+    }
+  }
+  registry();  // load the registry before the module asks for it
+  g_current = &h;
+  h.doc = &doc;
+  h.options = &options;
+  h.report = &report;
+  h.outstandingSuites = 0;
+  h.input = doc.pixels;
+  h.output = doc.pixels;
+  h.mask = doc.selection;
+
+  // The filter area is the selection's bounding box, or the whole image.
+  VRect filter{0, 0, doc.height, doc.width};
+  if (!doc.selection.empty()) {
+    int32_t top = doc.height, left = doc.width, bottom = 0, right = 0;
+    for (int32_t y = 0; y < doc.height; ++y)
+      for (int32_t x = 0; x < doc.width; ++x)
+        if (doc.selection[size_t(y) * doc.width + x]) {
+          top = std::min(top, y), bottom = std::max(bottom, y + 1);
+          left = std::min(left, x), right = std::max(right, x + 1);
+        }
+    if (top >= bottom) {
+      report.result = kNoErr;  // an empty selection leaves nothing to filter
+      g_current = nullptr;
+      return report;
+    }
+    filter = VRect{top, left, bottom, right};
+  }
+
+  FilterRecord& fr = h.record;
+  fr = FilterRecord{};
+  h.big = BigDocumentStruct{};
+  auto narrow = [](int32_t v) { return int16_t(std::min<int32_t>(v, 32767)); };
+  fr.abortProc = TestAbort;
+  fr.progressProc = Progress;
+  fr.parameters = h.parameters;
+  fr.imageSize = PIPoint{narrow(doc.height), narrow(doc.width)};
+  fr.planes = doc.planes;
+  fr.filterRect = PIRect{narrow(filter.top), narrow(filter.left), narrow(filter.bottom), narrow(filter.right)};
+  fr.maxSpace = 1 << 30;
+  fr.haveMask = doc.selection.empty() ? 0 : 1;
+  fr.autoMask = 1;
+  fr.hostSig = FourCC("RmFH");
+  fr.imageMode = doc.mode;
+  fr.imageHRes = fr.imageVRes = Fixed(std::clamp(doc.resolution, 1.0, 30000.0) * 65536.0);
+  fr.wholeSize = fr.imageSize;
+  fr.platformData = &h.platformData;
+  fr.handleProcs = &h.handleProcs;
+  fr.advanceState = AdvanceState;
+  fr.getPropertyObsolete = GetProperty;
+  fr.supportsPadding = 1;
+  fr.inputRate = fr.maskRate = 0x10000;
+  fr.propertyProcs = &h.propertyProcs;
+  fr.descriptorParameters = &h.descriptorParameters;
+  fr.sSPBasic = &h.basic;
+  fr.depth = doc.depth;
+  fr.filterCase = int16_t((doc.hasTransparency ? 4 : 1) + (doc.selection.empty() ? 0 : 1));
+  if (options.bigDocument) {
+    h.big.imageSize32 = VPoint{doc.height, doc.width};
+    h.big.filterRect32 = filter;
+    h.big.wholeSize32 = h.big.imageSize32;
+    fr.bigDocumentData = &h.big;
+  }
+  h.descriptorParameters = PIDescriptorParameters{};
+  h.descriptorParameters.playInfo = options.playInfo;
+  h.descriptorParameters.readDescriptorProcs = &h.readProcs;
+  h.descriptorParameters.writeDescriptorProcs = &h.writeProcs;
+  if (options.script) {
+    const std::vector<uint8_t> bytes = options.script->Serialise();
+    Handle d = h.NewHandle(int32_t(bytes.size()));
+    if (d) std::memcpy(*d, bytes.data(), bytes.size());
+    h.descriptorParameters.descriptor = d;
+  }
+
+  int16_t result = 0;
+  auto call = [&](int16_t selector) {
+    result = 0;
+    h.entry(selector, &fr, &h.dataSlot, &result);
+    h.parameters = fr.parameters;
+    return result == 0;
+  };
+  bool ok = options.skipParameters || call(kSelectorParameters);
+  if (ok) ok = call(kSelectorPrepare);
+  bool started = false;
+  if (ok) {
+    started = call(kSelectorStart);
+    ok = started;
+  }
+  if (ok) {
+    // An editor keeps calling continue while the module asks for data.
+    for (int guard = 0; guard < 100000; ++guard) {
+      const VRect in = h.Requested(fr.inRect, h.big.inRect32);
+      const VRect out = h.Requested(fr.outRect, h.big.outRect32);
+      const VRect m = h.Requested(fr.maskRect, h.big.maskRect32);
+      const bool more = (in.top < in.bottom && in.left < in.right) || (out.top < out.bottom && out.left < out.right) ||
+                        (m.top < m.bottom && m.left < m.right);
+      if (!more) break;
+      if (h.AdvanceState() != kNoErr || !call(kSelectorContinue)) {
+        ok = false;
+        break;
+      }
+    }
+  }
+  const int16_t runResult = result;
+  if (started) {
+    int16_t finishResult = 0;
+    h.entry(kSelectorFinish, &fr, &h.dataSlot, &finishResult);
+    h.parameters = fr.parameters;
+  }
+  report.result = ok ? runResult : (runResult ? runResult : int16_t(kParamErr));
+  if (ok) report.result = 0;
+
+  if (Handle d = h.descriptorParameters.descriptor) {
+    if (HostHandle* hh = h.Find(d)) {
+      report.descriptorWritten = HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data),
+                                                             size_t(hh->size), report.descriptor);
+    }
+    h.handles.erase(d);
+    h.descriptorParameters.descriptor = nullptr;
+  }
+
+  if (ok) {
+    // Commit: inside the selection the output replaces the image, blended
+    // by the selection's value, as an editor's automatic masking does.
+    if (doc.selection.empty()) {
+      doc.pixels.swap(h.output);
+    } else {
+      const size_t sample = doc.BytesPerSample();
+      for (int32_t y = 0; y < doc.height; ++y)
+        for (int32_t x = 0; x < doc.width; ++x) {
+          const uint32_t m = doc.selection[size_t(y) * doc.width + x];
+          if (m == 0) continue;
+          const size_t at = (size_t(y) * doc.width + x) * doc.planes;
+          for (int c = 0; c < doc.planes; ++c) {
+            if (sample == 1) {
+              const uint32_t a = h.input[at + c], b = h.output[at + c];
+              doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
+            } else {
+              uint16_t a, b;
+              std::memcpy(&a, &h.input[(at + c) * 2], 2);
+              std::memcpy(&b, &h.output[(at + c) * 2], 2);
+              const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
+              std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);
+            }
+          }
+        }
+    }
+  }
+  h.input.clear();
+  h.input.shrink_to_fit();
+  h.output.clear();
+  h.output.shrink_to_fit();
+  h.mask.clear();
+  h.doc = nullptr;
+  g_current = nullptr;
+  return report;
+}
+
+std::string DescribeResult(int16_t result) {
+  switch (result) {
+    case 0: return "success";
+    case -108: return "out of memory (-108)";
+    case -128: return "cancelled (-128)";
+    case -30100: return "bad parameters (-30100)";
+    case -30900: return "the host lacks a service the filter needs (-30900)";
+    case -1715: return "a scripting parameter is missing (-1715)";
+    default: return "error " + std::to_string(result);
+  }
+}
+
+}  // namespace rf::tools

@@ -112,6 +112,17 @@ std::vector<uint8_t> Checkerboard(int32_t size) {
   return mask;
 }
 
+// A checkerboard of `patch` x `patch` pixels in the middle of a plain mask:
+// at about 1000 the largest that fits the default budget, and so the
+// slowest mask that is not refused.
+std::vector<uint8_t> CheckerboardPatch(int32_t size, int32_t patch) {
+  std::vector<uint8_t> mask(size_t(size) * size, 0);
+  const int32_t from = (size - patch) / 2;
+  for (int32_t y = from; y < from + patch; ++y)
+    for (int32_t x = from; x < from + patch; ++x) mask[size_t(y) * size + size_t(x)] = (x + y) % 2 ? 255 : 0;
+  return mask;
+}
+
 // Independent pixels of `labels` values 84 apart: two labels behave like a
 // noisy selection, four make a junction at most corners and a line for
 // nearly every crack.
@@ -219,6 +230,11 @@ void BM_HostileCheckerboard(benchmark::State& state) {
   RunContours(state, Checkerboard(kHostileSize), kHostileSize, kHostileSize, true);
 }
 BENCHMARK(BM_HostileCheckerboard)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_HostileCheckerboardPatch(benchmark::State& state) {
+  RunContours(state, CheckerboardPatch(kHostileSize, int32_t(state.range(0))), kHostileSize, kHostileSize, true);
+}
+BENCHMARK(BM_HostileCheckerboardPatch)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 void BM_HostileNoise(benchmark::State& state) {
   const int labels = int(state.range(0));

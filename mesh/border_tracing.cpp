@@ -53,7 +53,6 @@ void AddPoint(CBorderLine& line, const PointRef& point, bool append) {
   }
 }
 
-
 }  // namespace
 
 // ---- Corner codes -----------------------------------------------------------
@@ -101,10 +100,9 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
   if (!codes.Create(height + 1, width + 1)) throw MeshError(kBordersError);
 
   // One row-major sweep; the left-hand pixels A and B are the previous
-  // column's C and D. A walk that reaches a corner with cracks other than
-  // a straight pair turns or ends there, and every crack's corners are
-  // reached, so each such corner becomes a point: the index gets room for
-  // them at once instead of growing through every size on the way.
+  // column's C and D. The corners where a walk must turn or end (any cracks
+  // but a straight pair) all become points, so the index gets room for them
+  // at once instead of growing through every size on the way.
   uint64_t turns = 0;
   for (int32_t r = 0; r <= height; ++r) {
     const uint8_t* above = r > 0 ? source.rows[r - 1] : nullptr;
@@ -118,7 +116,8 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
       const uint8_t pixelD = above && inside ? above[c] : kOutsideLabel;
       const uint8_t code = CornerCode(a, b, pixelC, pixelD);
       row[c] = code;
-      turns += (code & 0xF) != 0 && (code & 0xF) != (kCrackLeft | kCrackRight) && (code & 0xF) != (kCrackUp | kCrackDown);
+      const int cracks = code & 0xF;
+      turns += cracks != 0 && cracks != (kCrackLeft | kCrackRight) && cracks != (kCrackUp | kCrackDown);
       a = pixelC;
       b = pixelD;
     }

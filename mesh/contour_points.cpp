@@ -121,6 +121,7 @@ void* NodePool::Take() {
   if (budget) budget->Charge(kBlockBytes);
   void* block = fresh;
   fresh += kBlockBytes;
+  ++made;
   ++out;
   return block;
 }
@@ -138,14 +139,12 @@ void NodePool::ReleaseIfIdle() {
 
 void NodePool::Release() {
   if (chunks.empty()) return;
-  const size_t blocksPerChunk = kNodeChunkBytes / kBlockBytes;
-  const size_t used = (chunks.size() - 1) * blocksPerChunk + size_t(fresh - static_cast<char*>(chunks.back())) / kBlockBytes;
   for (void* chunk : chunks) GiveBlock(nullptr, chunk, kNodeChunkBytes);
-  if (budget) budget->Release(used * kBlockBytes);
+  if (budget) budget->Release(uint64_t(made) * kBlockBytes);
   chunks.clear();
   freeBlocks = nullptr;
   fresh = freshEnd = nullptr;
-  out = 0;
+  made = out = 0;
 }
 
 // ---- PointIndex -----------------------------------------------------------
@@ -164,9 +163,7 @@ PointIndex::PointIndex() = default;
 
 PointIndex::~PointIndex() { Clear(); }
 
-void PointIndex::SetBudget(MemoryBudget* newBudget) {
-  budget = newBudget;
-}
+void PointIndex::SetBudget(MemoryBudget* newBudget) { budget = newBudget; }
 
 PointRef PointIndex::FindOrInsert(float x, float y, float z) {
   if (pruned) {

@@ -98,9 +98,10 @@ class NodePool {
   MemoryBudget* budget;
   std::vector<void*> chunks;
   FreeBlock* freeBlocks = nullptr;
-  char* fresh = nullptr;     // next never-used block of the last chunk
+  char* fresh = nullptr;  // next never-used block of the last chunk
   char* freshEnd = nullptr;
-  size_t out = 0;            // blocks taken and not given back
+  size_t made = 0;  // blocks ever taken from the chunks, as charged
+  size_t out = 0;   // blocks taken and not given back
 };
 
 // A list allocator drawing single nodes from a NodePool; without a pool, or

@@ -1,9 +1,9 @@
 // Rimeflower contour meshing: smooth border lines between the labels of an
 // 8-bit mask.
 //
-// Usage: construct one CMeshBuilder per build, call BuildContourLines once,
-// use the two arrays, release them with ReleaseContourArrays, destroy the
-// builder. Coordinates are mask pixels: x right, y down, the point (c, r) the
+// Usage: construct one CMeshBuilder per build, optionally lower its memory
+// budget, call BuildContourLines once, use the two arrays, release them with
+// ReleaseContourArrays, destroy the builder. Coordinates are mask pixels: x right, y down, the point (c, r) the
 // top-left corner of pixel (r, c).
 //
 // The value 121 is reserved: it is the label of everything outside the mask

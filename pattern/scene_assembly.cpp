@@ -84,8 +84,11 @@ int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& 
   Emitter emitter;
   const bool single = record.EffectKind == kFamilySingle;
   if (!single) {
-    if (record.EmitterType == kEmitterContours)
-      BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter);
+    if (record.EmitterType == kEmitterContours &&
+        BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter) == ContourStatus::TooComplex) {
+      platform::PluginAlert(kContoursTooComplexMessage);
+      return kMemFullErr;
+    }
     else if (record.EmitterType == kEmitterFixed)
       BuildFixedEmitter(record.MaskKind, geometry, emitter);
     else if (record.EmitterType == kEmitterPaths && !paths.empty())

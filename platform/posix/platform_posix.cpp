@@ -2,6 +2,7 @@
 #include "platform/platform.h"
 
 #include <dirent.h>
+#include <sched.h>
 #include <dlfcn.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -68,6 +69,30 @@ uint64_t PhysicalMemoryBytes() {
   long pageSize = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || pageSize <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+int32_t UsableProcessorCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+    const int count = CPU_COUNT(&set);
+    if (count > 0) return count;
+  }
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? int32_t(online) : 1;
+}
+
+bool LimitProcessors(int32_t count) {
+  cpu_set_t set, kept;
+  CPU_ZERO(&set);
+  CPU_ZERO(&kept);
+  if (count < 1 || sched_getaffinity(0, sizeof(set), &set) != 0) return false;
+  for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < count; ++cpu)
+    if (CPU_ISSET(cpu, &set)) {
+      CPU_SET(cpu, &kept);
+      ++taken;
+    }
+  return sched_setaffinity(0, sizeof(kept), &kept) == 0;
 }
 
 void* AllocPages(size_t bytes) {

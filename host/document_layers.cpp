@@ -76,10 +76,6 @@ void Free(LayerImage& image) {
   image = LayerImage{};
 }
 
-void Clear(LayerImage& image) {
-  if (image.pixels) std::memset(image.pixels, 0, image.PlaneBytes() * size_t(image.channels));
-}
-
 int32_t CountChannels(const ReadChannelDesc* list) {
   int32_t n = 0;
   for (; list && n < kMaxColourChannels; list = list->next) ++n;
@@ -398,7 +394,10 @@ int16_t ReadDocumentLayers(const HostCall& call, DocumentLayers& layers) {
   Target target;
   if (!ReadTarget(suites, target)) return kNoErr;
   if (!doc || doc->maxVersion < 2 || !doc->layersDescriptor) return kNoErr;
+  // Without a target in the list the host's input is all the preview shows:
+  // composing every visible layer would show the target twice.
   const int targetIndex = FindTarget(doc->layersDescriptor, target);
+  if (targetIndex < 0) return kNoErr;
 
   LayerImage scratch, mask;
   if (!Allocate(scratch, form, form.colourChannels) || !Allocate(mask, form, 1)) {
@@ -426,9 +425,6 @@ int16_t ReadDocumentLayers(const HostCall& call, DocumentLayers& layers) {
   }
   Free(scratch);
   Free(mask);
-  // Without a target every visible layer went into the backdrop, the target
-  // among them, which the preview then shows from the host's input again.
-  if (targetIndex < 0) Clear(layers.backdrop);
   return result;
 }
 

@@ -56,7 +56,7 @@ struct DocumentLayers {
 // target. Answers -108 when the images cannot be allocated; a layer whose
 // channels cannot be read ends the walk with its error, keeping what was
 // composed. A target name that no layer carries leaves the backdrop clear
-// too, so the preview never shows the target twice.
+// too (the host's input then shows the target).
 int16_t ReadDocumentLayers(const HostCall& call, DocumentLayers& layers);
 
 // Fills the run's source buffer (run.width x run.height) from the target

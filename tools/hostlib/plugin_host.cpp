@@ -510,11 +510,15 @@ OSErr ControlGet(PIActionDescriptor* result, PIActionReference r) {
   *result = nullptr;
   const HostDocument& doc = *g_current->doc;
   int64_t index = -1;
-  for (size_t i = 0; i < LayerCount(doc) && index < 0; ++i) {
-    if ((p->form == HostReference::Form::Target && i == TargetIndex(doc)) ||
-        (p->form == HostReference::Form::Identifier && SheetID(i) == p->identifier) ||
-        (p->form == HostReference::Form::Name && LayerName(doc, i) == p->name))
-      index = int64_t(i);
+  if (p->form == HostReference::Form::Target) {
+    index = int64_t(TargetIndex(doc));
+  } else if (p->form == HostReference::Form::Identifier) {
+    // Identifiers are the layers' places, shifted (SheetID).
+    if (p->identifier >= SheetID(0) && p->identifier - SheetID(0) < LayerCount(doc))
+      index = int64_t(p->identifier - SheetID(0));
+  } else if (p->form == HostReference::Form::Name) {
+    for (size_t i = 0; i < LayerCount(doc) && index < 0; ++i)
+      if (LayerName(doc, i) == p->name) index = int64_t(i);
   }
   if (index < 0) return kErrNoSuchObject;
   const size_t i = size_t(index);

@@ -171,7 +171,8 @@ bool ReadTarget(const ActionSuites& s, Target& target) {
   bool ok = s.Has(d, kKeyName) && ReadText(s, d, kKeyName, target.name);
   // The identifier tells two layers of the same name apart.
   int32_t id = 0;
-  if (ok && s.descriptor->GetInteger && s.Has(d, kKeyLayerID) && s.descriptor->GetInteger(d, kKeyLayerID, &id) == kNoErr) {
+  if (ok && s.descriptor->GetInteger && s.Has(d, kKeyLayerID) &&
+      s.descriptor->GetInteger(d, kKeyLayerID, &id) == kNoErr) {
     target.haveID = true;
     target.id = uint32_t(id);
   }

@@ -247,7 +247,8 @@ void DocumentPorts::Describe(const HostDocument& doc, const std::vector<uint8_t>
     const bool transparency = isTarget ? doc.hasTransparency : source->hasTransparency;
     const int32_t layerPlanes = isTarget ? planes : int32_t(doc.ColourPlanes() + (transparency ? 1 : 0));
     const size_t expected = size_t(doc.width) * size_t(doc.height) * size_t(layerPlanes) * doc.BytesPerSample();
-    const uint8_t* pixels = isTarget ? target.data() : source->pixels.size() == expected ? source->pixels.data() : nullptr;
+    const uint8_t* pixels =
+        isTarget ? target.data() : source->pixels.size() == expected ? source->pixels.data() : nullptr;
     ReadLayerDesc& layer = layers_.emplace_back();
     layer.minVersion = 0;
     layer.maxVersion = 2;
@@ -300,7 +301,8 @@ int16_t DocumentPorts::Read(const Port& port, const PixelMemoryDesc* destination
     for (int32_t x = area.left; x < area.right; ++x) {
       const int64_t sx = src.left + (int64_t(x) - dst.left) * sw / dw;
       if (sx < 0 || sx >= doc_->width) continue;
-      const uint8_t* from = port.pixels + (size_t(sy) * doc_->width + size_t(sx)) * pixelBytes + size_t(port.plane) * sample;
+      const uint8_t* from =
+          port.pixels + (size_t(sy) * doc_->width + size_t(sx)) * pixelBytes + size_t(port.plane) * sample;
       std::memcpy(row + (int64_t(x) - originLeft) * (destination->colBits / 8), from, sample);
     }
   }

@@ -1001,84 +1001,75 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   if (visit) {
     (*visit)(fr);
     h.parameters = fr.parameters;
-    report.result = kNoErr;
     if (Handle d = h.descriptorParameters.descriptor) h.handles.erase(d);
     h.descriptorParameters.descriptor = nullptr;
-    report.layerReads.resize(LayerCount(doc));
-    for (size_t i = 0; i < report.layerReads.size(); ++i) report.layerReads[i] = h.ports.ReadsOf(i);
-    h.ports.Clear();
-    h.inArea.clear();
-    h.maskArea.clear();
-    h.doc = nullptr;
-    g_current = nullptr;
-    return report;
-  }
-
-  bool ok = options.skipParameters || call(kSelectorParameters);
-  if (ok) ok = call(kSelectorPrepare);
-  bool started = false;
-  if (ok) {
-    started = call(kSelectorStart);
-    ok = started;
-  }
-  if (ok) {
-    // An editor keeps calling continue while the module asks for data.
-    for (int guard = 0; guard < 100000; ++guard) {
-      const VRect in = h.Requested(fr.inRect, h.big.inRect32);
-      const VRect out = h.Requested(fr.outRect, h.big.outRect32);
-      const VRect m = h.Requested(fr.maskRect, h.big.maskRect32);
-      const bool more = (in.top < in.bottom && in.left < in.right) || (out.top < out.bottom && out.left < out.right) ||
-                        (m.top < m.bottom && m.left < m.right);
-      if (!more) break;
-      if (h.AdvanceState() != kNoErr || !call(kSelectorContinue)) {
-        ok = false;
-        break;
+  } else {
+    bool ok = options.skipParameters || call(kSelectorParameters);
+    if (ok) ok = call(kSelectorPrepare);
+    bool started = false;
+    if (ok) {
+      started = call(kSelectorStart);
+      ok = started;
+    }
+    if (ok) {
+      // An editor keeps calling continue while the module asks for data.
+      for (int guard = 0; guard < 100000; ++guard) {
+        const VRect in = h.Requested(fr.inRect, h.big.inRect32);
+        const VRect out = h.Requested(fr.outRect, h.big.outRect32);
+        const VRect m = h.Requested(fr.maskRect, h.big.maskRect32);
+        auto some = [](const VRect& r) { return r.top < r.bottom && r.left < r.right; };
+        const bool more = some(in) || some(out) || some(m);
+        if (!more) break;
+        if (h.AdvanceState() != kNoErr || !call(kSelectorContinue)) {
+          ok = false;
+          break;
+        }
       }
     }
-  }
-  const int16_t runResult = result;
-  if (started) {
-    int16_t finishResult = 0;
-    h.entry(kSelectorFinish, &fr, &h.dataSlot, &finishResult);
-    h.parameters = fr.parameters;
-  }
-  report.result = ok ? runResult : (runResult ? runResult : int16_t(kParamErr));
-  if (ok) report.result = 0;
-
-  if (Handle d = h.descriptorParameters.descriptor) {
-    if (HostHandle* hh = h.Find(d)) {
-      report.descriptorWritten = HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data),
-                                                             size_t(hh->size), report.descriptor);
+    const int16_t runResult = result;
+    if (started) {
+      int16_t finishResult = 0;
+      h.entry(kSelectorFinish, &fr, &h.dataSlot, &finishResult);
+      h.parameters = fr.parameters;
     }
-    h.handles.erase(d);
-    h.descriptorParameters.descriptor = nullptr;
-  }
+    report.result = ok ? runResult : (runResult ? runResult : int16_t(kParamErr));
+    if (ok) report.result = 0;
 
-  if (ok) {
-    // Commit: inside the selection the output replaces the image, blended
-    // by the selection's value, as an editor's automatic masking does.
-    if (doc.selection.empty()) {
-      doc.pixels.swap(h.output);
-    } else {
-      const size_t sample = doc.BytesPerSample();
-      for (int32_t y = 0; y < doc.height; ++y)
-        for (int32_t x = 0; x < doc.width; ++x) {
-          const uint32_t m = doc.selection[size_t(y) * doc.width + x];
-          if (m == 0) continue;
-          const size_t at = (size_t(y) * doc.width + x) * doc.planes;
-          for (int c = 0; c < doc.planes; ++c) {
-            if (sample == 1) {
-              const uint32_t a = h.input[at + c], b = h.output[at + c];
-              doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
-            } else {
-              uint16_t a, b;
-              std::memcpy(&a, &h.input[(at + c) * 2], 2);
-              std::memcpy(&b, &h.output[(at + c) * 2], 2);
-              const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
-              std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);
+    if (Handle d = h.descriptorParameters.descriptor) {
+      if (HostHandle* hh = h.Find(d)) {
+        report.descriptorWritten = HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data),
+                                                               size_t(hh->size), report.descriptor);
+      }
+      h.handles.erase(d);
+      h.descriptorParameters.descriptor = nullptr;
+    }
+
+    if (ok) {
+      // Commit: inside the selection the output replaces the image, blended
+      // by the selection's value, as an editor's automatic masking does.
+      if (doc.selection.empty()) {
+        doc.pixels.swap(h.output);
+      } else {
+        const size_t sample = doc.BytesPerSample();
+        for (int32_t y = 0; y < doc.height; ++y)
+          for (int32_t x = 0; x < doc.width; ++x) {
+            const uint32_t m = doc.selection[size_t(y) * doc.width + x];
+            if (m == 0) continue;
+            const size_t at = (size_t(y) * doc.width + x) * doc.planes;
+            for (int c = 0; c < doc.planes; ++c) {
+              if (sample == 1) {
+                const uint32_t a = h.input[at + c], b = h.output[at + c];
+                doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
+              } else {
+                uint16_t a, b;
+                std::memcpy(&a, &h.input[(at + c) * 2], 2);
+                std::memcpy(&b, &h.output[(at + c) * 2], 2);
+                const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
+                std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);
+              }
             }
           }
-        }
+      }
     }
   }
   report.layerReads.resize(LayerCount(doc));

@@ -81,7 +81,8 @@ TEST(AreaDelivery, PaddingDecidesWhatLiesBeyondTheEdge) {
   std::vector<uint8_t> deep(2 * 4, 0);
   std::vector<uint8_t> area;
   int32_t rowBytes = 0;
-  ASSERT_EQ(DeliverArea(HeldImage{deep.data(), 2, 2, 1, 2}, AreaRequest{{0, 0, 1, 3}, 1, 0, 0, 255}, area, rowBytes), 0);
+  const AreaRequest beyondRight{{0, 0, 1, 3}, 1, 0, 0, 255};
+  ASSERT_EQ(DeliverArea(HeldImage{deep.data(), 2, 2, 1, 2}, beyondRight, area, rowBytes), 0);
   uint16_t fill;
   std::memcpy(&fill, &area[4], 2);
   EXPECT_EQ(fill, 32768);

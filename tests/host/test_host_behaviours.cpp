@@ -165,6 +165,7 @@ const std::vector<Row>& Table() {
       {"descriptor suite 2 only", [](RunOptions& o) { o.descriptorSuiteVersion3 = false; }, Form::Rgb8, 0, true,
        Behind::Layers},
       {"no layer queries", [](RunOptions& o) { o.layerQueries = false; }, Form::Rgb8, 0, false, Behind::Checkerboard},
+      {"names as C strings", [](RunOptions& o) { o.unicodeStrings = false; }, Form::Rgb8, 0, true, Behind::Layers},
       {"no channel-ports suite", [](RunOptions& o) { o.channelPortsSuite = false; }, Form::Rgb8, 0, true,
        Behind::Layers},
       {"no layer list", [](RunOptions& o) { o.layerList = false; }, Form::Rgb8, 0, false, Behind::Checkerboard},

@@ -631,7 +631,7 @@ SPErr Acquire(const char* name, int32_t version, const void** suite) {
   else if (n == kActionReferenceSuite && version == 2 && o.layerQueries) *suite = &h->actionReference;
   else if (n == kBasicActionControlSuite && (version == 1 || version == 2) && o.layerQueries)
     *suite = &h->actionControl;
-  else if (n == kZStringSuite && version == 1) *suite = &h->zstring;
+  else if (n == kZStringSuite && version == 1 && o.unicodeStrings) *suite = &h->zstring;
   else if (n == kDescriptorRegistrySuite && version == 1) *suite = &h->registryProcs;
   else if (n == kColorSpaceSuite && version == 1) *suite = &h->colorSpace;
   else if (n == kChannelPortsSuite && version == 2 && o.channelPortsSuite) *suite = h->ports.Suite();

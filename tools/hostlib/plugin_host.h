@@ -62,6 +62,8 @@ struct RunOptions {
   // The action reference and basic action control suites, through which a
   // module asks for the target layer's name and a layer's visibility.
   bool layerQueries = true;
+  // The Unicode string suite; without it text is read as C strings.
+  bool unicodeStrings = true;
   // Input and mask areas always as copies with rows longer than their
   // pixels, even where the module could read the document in place.
   bool paddedRows = false;

@@ -22,11 +22,6 @@ const char* const kWrongModeText = "Wrong Image mode!\r\n Image should be RGB or
 const char* const kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
 const char* const kPreviewHostText = "Photoshop cannot allocate so big memory\nTry to use smaller pictures";
 
-VRect FilterRect(const FilterRecord& fr) {
-  if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
-  return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
-}
-
 VRect OutRect(const FilterRecord& fr) {
   if (fr.bigDocumentData) return fr.bigDocumentData->outRect32;
   return VRect{fr.outRect.top, fr.outRect.left, fr.outRect.bottom, fr.outRect.right};
@@ -35,22 +30,6 @@ VRect OutRect(const FilterRecord& fr) {
 PIRect Narrow(const VRect& r) {
   auto n = [](int32_t v) { return int16_t(std::clamp<int32_t>(v, -32768, 32767)); };
   return PIRect{n(r.top), n(r.left), n(r.bottom), n(r.right)};
-}
-
-void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask) {
-  fr.inRect = Narrow(in);
-  fr.outRect = Narrow(out);
-  fr.maskRect = Narrow(mask);
-  if (fr.bigDocumentData) {
-    fr.bigDocumentData->inRect32 = in;
-    fr.bigDocumentData->outRect32 = out;
-    fr.bigDocumentData->maskRect32 = mask;
-  }
-}
-
-void RequestAllPlanes(FilterRecord& fr) {
-  fr.inLoPlane = fr.outLoPlane = 0;
-  fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
 }
 
 int Depth(const FilterRecord& fr) { return fr.depth == 0 ? 8 : fr.depth; }
@@ -219,6 +198,27 @@ uint64_t MemoryBudget() {
 }
 
 }  // namespace
+
+VRect FilterRect(const FilterRecord& fr) {
+  if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
+  return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
+}
+
+void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask) {
+  fr.inRect = Narrow(in);
+  fr.outRect = Narrow(out);
+  fr.maskRect = Narrow(mask);
+  if (fr.bigDocumentData) {
+    fr.bigDocumentData->inRect32 = in;
+    fr.bigDocumentData->outRect32 = out;
+    fr.bigDocumentData->maskRect32 = mask;
+  }
+}
+
+void RequestAllPlanes(FilterRecord& fr) {
+  fr.inLoPlane = fr.outLoPlane = 0;
+  fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
+}
 
 // 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
 uint8_t SampleFrom16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }

@@ -37,6 +37,13 @@ struct PreviewSourceBuffer {
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview);
 void ReleasePreviewSource(PreviewSourceBuffer& preview);
 
+// The filter rectangle, from the 32-bit record when the host has one.
+VRect FilterRect(const FilterRecord& fr);
+// Requests the input, output and mask rectangles, in both coordinate forms,
+// and every plane.
+void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask);
+void RequestAllPlanes(FilterRecord& fr);
+
 // The conversions of 16-bit samples (0..32768) to 8 bits and back.
 uint8_t SampleFrom16(uint16_t v);
 uint16_t SampleTo16(uint8_t v);

@@ -4,7 +4,9 @@
 #include <exception>
 #include <new>
 
+#include "host/colour_services.h"
 #include "host/descriptors.h"
+#include "host/document_layers.h"
 #include "host/filter_run.h"
 #include "host/interface/result_codes.h"
 #include "host/record/parameters.h"
@@ -164,13 +166,25 @@ void DoPrepare() {
   LimitBufferMemory(*FR());
 }
 
-// The dialog's way to the host while it is open.
+// The dialog's way to the host while it is open. What it reads for the
+// preview (the overview's source, the layers, the working buffers of the
+// view) lives until the dialog closes.
 class FilterDialogHost final : public ui::DialogHost {
  public:
-  FilterDialogHost(const HostCall& call, ParameterRecord& record, const ModuleFolders& folders,
+  FilterDialogHost(const HostCall& call, RunState& run, ParameterRecord& record, const ModuleFolders& folders,
                    presets::PresetLibraries& presetLibraries)
-      : call_(call), record_(record), folders_(folders), presets_(presetLibraries) {}
-  ~FilterDialogHost() override { ReleasePreviewSource(preview_); }
+      : call_(call), run_(run), record_(record), folders_(folders), presets_(presetLibraries) {}
+  ~FilterDialogHost() override {
+    ReleasePreviewSource(preview_);
+    ReleaseDocumentLayers(layers_);
+    if (run_.dialogOpen) {
+      // The final run reads the whole filter area afresh.
+      platform::FreePages(run_.source);
+      platform::FreePages(run_.output);
+      run_.source = run_.output = nullptr;
+      run_.dialogOpen = false;
+    }
+  }
 
   ParameterRecord& Record() override { return record_; }
   const ModuleFolders& Folders() const override { return folders_; }
@@ -182,12 +196,24 @@ class FilterDialogHost final : public ui::DialogHost {
   int16_t LoadPreviewSource() override { return host::LoadPreviewSource(call_, preview_); }
   const uint8_t* PreviewSource() const override { return preview_.loaded ? preview_.pixels : nullptr; }
 
+  int16_t ReadLayers() override { return ReadDocumentLayers(call_, layers_); }
+  int16_t LoadPreviewView(const ui::PreviewView& view) override {
+    return host::LoadPreviewView(call_, run_, record_, view, layers_);
+  }
+  const uint8_t* PreviewBackground() const override { return layers_.background; }
+  void ReleaseLayers() override { ReleaseDocumentLayers(layers_); }
+  int16_t PickColour(const char* prompt, uint16_t rgb16[3]) override {
+    return PickHostColour(*call_.filter, prompt, rgb16);
+  }
+
  private:
   HostCall call_;
+  RunState& run_;
   ParameterRecord& record_;
   const ModuleFolders& folders_;
   presets::PresetLibraries& presets_;
   PreviewSourceBuffer preview_;
+  DocumentLayers layers_;
 };
 
 void DoStart() {
@@ -201,7 +227,7 @@ void DoStart() {
   g.presetLibraries.SetPresetsFolder(g.folders.presetsFolder);
   ui::DialogResult answer = ui::DialogResult::Apply;
   if (read && showDialog) {
-    FilterDialogHost dialogHost(call, *g.record, g.folders, g.presetLibraries);
+    FilterDialogHost dialogHost(call, g.run, *g.record, g.folders, g.presetLibraries);
     answer = ui::RunMainDialog(dialogHost);
   }
   g.state->ShowDialog = 0;

@@ -47,9 +47,9 @@ Rgba Texel(const __Texture& t, int column, int row) {
   return {raw[2] * scale, raw[1] * scale, raw[0] * scale, raw[3] * scale};
 }
 
-float ChannelSum(const __Texture& t, int column, int row) {
+float ChannelSum(const __Texture& t, int column, int row, int maxChannel) {
   const Rgba texel = Texel(t, column, row);
-  return (texel.r + texel.g + texel.b) * float(MaxChannelValue);
+  return (texel.r + texel.g + texel.b) * float(maxChannel);
 }
 
 double Wrap(double s, int size) {
@@ -85,9 +85,9 @@ int GridCount(double span, int cap) {
 
 // Nearest texel at _Quality 0; bilinear otherwise, the neighbours tiling
 // (colour, opacity) or held at the last column and row (reflection).
-Rgba SampleAt(const __Texture& t, TexelPoint p, bool tile) {
+Rgba SampleAt(const __Texture& t, TexelPoint p, bool tile, int quality) {
   const int i = Truncated(p.s, t.width), j = Truncated(p.t, t.height);
-  if (_Quality != 1) return Texel(t, i, j);
+  if (quality != 1) return Texel(t, i, j);
   int i1 = i + 1, j1 = j + 1;
   if (tile) {
     if (i1 >= t.width) i1 = 0;
@@ -115,9 +115,9 @@ struct Footprint {
 };
 
 Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
-                      const __PrevInfo* previous) {
+                      const __PrevInfo* previous, int quality) {
   Footprint f;
-  if (_Quality != 1 || !previous || !previous->valid) return f;
+  if (quality != 1 || !previous || !previous->valid) return f;
   const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
   const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
   if (ds + dt <= 2) return f;
@@ -137,10 +137,10 @@ void ForEachFootprintTexel(const Footprint& f, const __Texture& t, Visit&& visit
 }
 
 Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
-               const __PrevInfo* previous) {
+               const __PrevInfo* previous, int quality) {
   const TexelPoint here = TexelPosition(map, t, u, v);
-  const Footprint f = FootprintOf(map, t, here, previous);
-  if (f.ns == 0) return SampleAt(t, here, true);
+  const Footprint f = FootprintOf(map, t, here, previous, quality);
+  if (f.ns == 0) return SampleAt(t, here, true, quality);
   Rgba sum;
   ForEachFootprintTexel(f, t, [&](int i, int j) {
     const Rgba texel = Texel(t, i, j);
@@ -155,14 +155,15 @@ Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
 
 // Height differences towards the right and the lower neighbour.
 void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
-                const __PrevInfo* previous, float& alongX, float& alongY) {
+                const __PrevInfo* previous, int quality, int maxChannel, float& alongX,
+                float& alongY) {
   const TexelPoint here = TexelPosition(map, t, u, v);
-  const Footprint f = FootprintOf(map, t, here, previous);
+  const Footprint f = FootprintOf(map, t, here, previous, quality);
   if (f.ns == 0) {
     const int i = Truncated(here.s, t.width), j = Truncated(here.t, t.height);
-    const float centre = ChannelSum(t, i, j);
-    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j) - centre;
-    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1)) - centre;
+    const float centre = ChannelSum(t, i, j, maxChannel);
+    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j, maxChannel) - centre;
+    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1), maxChannel) - centre;
     return;
   }
   // Both positions are wrapped into the bitmap, so the offsets are finite
@@ -171,9 +172,9 @@ void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
   const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
   float centre = 0, right = 0, lower = 0;
   ForEachFootprintTexel(f, t, [&](int i, int j) {
-    centre += ChannelSum(t, i, j);
-    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j);
-    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height));
+    centre += ChannelSum(t, i, j, maxChannel);
+    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j, maxChannel);
+    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height), maxChannel);
   });
   const float n = float(f.ns * f.nt);
   alongX = (right - centre) / n;
@@ -216,41 +217,51 @@ struct PlaneRef {
   float A, B, C, D, pz;
 };
 
-// What glass sees at image pixel (x, y) in channel i.
-float Background(int x, int y, int i, const PlaneRef& plane) {
-  const size_t at = ChannelIndex(x, y);
-  if (!BackgroundCopy || !RefractDepth) return float(ReadChannel(SourceImage, at + i));
+// What glass sees at image pixel (x, y) in channel i. The back-face and
+// multi-refraction looks read and write pixels anywhere in the image, so
+// they are drawn as one band.
+float Background(const Band& band, int x, int y, int i, const PlaneRef& plane) {
+  const Frame& f = *band.f;
+  const bool deep = f.deep;
+  const size_t at = f.target.Index(x, y);
+  unsigned char* backgroundCopy = f.backgroundCopy.data;
+  if (!backgroundCopy || !f.refractDepth) return float(ReadChannel(f.source.data, at + i, deep));
   const float z = std::fabs(plane.C) > 0.01f
                       ? -(plane.A * float(x) + plane.B * float(y) + plane.D) / plane.C
                       : plane.pz;
-  const int targetAlpha = ReadChannel(TargetImage, at + 3);
-  if (_DrawBackFaces && !_DrawBackFaces1) {
-    if (ReadChannel(BackgroundCopy, at + 3) == 0) return float(ReadChannel(SourceImage, at + i));
-    const float w = float(targetAlpha) / float(MaxChannelValue);
-    return float(ReadChannel(SourceImage, at + i)) * (1 - w) +
-           float(ReadChannel(BackgroundCopy, at + i)) * w;
+  const int targetAlpha = ReadChannel(f.target.data, at + 3, deep);
+  if (f.sw.drawBackFaces && !band.backPass) {
+    if (ReadChannel(backgroundCopy, at + 3, deep) == 0)
+      return float(ReadChannel(f.source.data, at + i, deep));
+    const float w = float(targetAlpha) / float(f.maxChannel);
+    return float(ReadChannel(f.source.data, at + i, deep)) * (1 - w) +
+           float(ReadChannel(backgroundCopy, at + i, deep)) * w;
   }
-  if (!_UseMultyRefract) return float(ReadChannel(SourceImage, at + i));
+  if (!f.sw.useMultyRefract) return float(ReadChannel(f.source.data, at + i, deep));
 
   // Glass behind glass: a surface already drawn here at another depth is
   // what this one sees, and it becomes the background for later ones.
-  float& seen = RefractDepth[size_t(y) * size_t(RenderWidth) + size_t(x)];
+  float& seen = f.refractDepth[size_t(y) * size_t(f.width) + size_t(x)];
   const bool otherSurface = std::fabs(seen - z) >= 30;
   float value;
-  if (otherSurface && targetAlpha == MaxChannelValue && seen > -1e37f) {
-    const int drawn = ReadChannel(TargetImage, at + i);
-    WriteChannel(BackgroundCopy, at + i, drawn);
+  if (otherSurface && targetAlpha == f.maxChannel && seen > -1e37f) {
+    const int drawn = ReadChannel(f.target.data, at + i, deep);
+    WriteChannel(backgroundCopy, at + i, drawn, deep);
     value = float(drawn);
   } else {
-    value = float(ReadChannel(BackgroundCopy, at + i));
+    value = float(ReadChannel(backgroundCopy, at + i, deep));
   }
   if (i == 2 && otherSurface) seen = z;
   return value;
 }
 
-float BilinearBackground(float sx, float sy, int i, const PlaneRef& plane) {
+float BilinearBackground(const Band& band, float sx, float sy, int i, const PlaneRef& plane) {
+  const int width = band.f->width, height = band.f->height;
+  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
+    return engine3d::Background(band, x, y, i, plane);
+  };
   const int ix = int(sx), iy = int(sy);
-  const int ix1 = std::min(ix + 1, RenderWidth - 1), iy1 = std::min(iy + 1, RenderHeight - 1);
+  const int ix1 = std::min(ix + 1, width - 1), iy1 = std::min(iy + 1, height - 1);
   const float dx = sx - float(ix), dy = sy - float(iy);
   // Weights ((1 - dx or dx) + (1 - dy or dy))^2, normalised.
   const float w00 = ((1 - dx) + (1 - dy)) * ((1 - dx) + (1 - dy));
@@ -268,21 +279,26 @@ float InsideOr(float value, int size, int own) {
   return (value >= 0 && value <= float(size - 1)) ? value : float(own);
 }
 
-void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __PrevInfo* previous,
-                float originX, float originY, const PlaneRef& plane, float base[3],
-                float& opacity) {
+void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
+                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
+                float base[3], float& opacity) {
+  const Frame& fr = *band.f;
+  const int width = fr.width, height = fr.height;
+  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
+    return engine3d::Background(band, x, y, i, plane);
+  };
   const float k = glass.displacement;
   const float a = glass.aberration / 100;
   const float c = a != 0 ? (1 - a) * (1 + a) : 1;
   const float scales[3] = {k, c * k, c * c * k};
   const float f = glass.bend * (1 - 2 * float(n.z)) - 1;
   const float bendX = f * float(n.x), bendY = f * float(n.y);
-  const float high = float(MaxChannelValue);
+  const float high = float(fr.maxChannel);
   float sample[3];
 
   bool footprint = false;
   float previousX = 0, previousY = 0, previousBendX = 0, previousBendY = 0;
-  if (previous && previous->valid && _DrawBackFaces != 1 && _Quality == 1) {
+  if (previous && previous->valid && fr.sw.drawBackFaces != 1 && fr.sw.quality == 1) {
     const float length = std::sqrt(previous->nx * previous->nx + previous->ny * previous->ny +
                                    previous->nz * previous->nz);
     previousX = originX + previous->x;
@@ -308,9 +324,9 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
       int read = 0;
       for (int row = 0; row < ny; ++row) {
         for (int column = 0; column < nx; ++column) {
-          const float gx = InsideOr(cx - column * dx / nx, RenderWidth, X);
-          const float gy = InsideOr(cy - row * dy / ny, RenderHeight, Y);
-          if (!(gx >= 0 && gy >= 0 && gx < RenderWidth && gy < RenderHeight)) continue;
+          const float gx = InsideOr(cx - column * dx / nx, width, X);
+          const float gy = InsideOr(cy - row * dy / ny, height, Y);
+          if (!(gx >= 0 && gy >= 0 && gx < width && gy < height)) continue;
           sum += Background(int(gx), int(gy), i, plane);
           ++read;
         }
@@ -321,14 +337,14 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
     opacity = std::min(opacity, readable / 3);
   } else {
     for (int i = 0; i < 3; ++i) {
-      const float sx = InsideOr(X + bendX * scales[i], RenderWidth, X);
-      const float sy = InsideOr(Y + bendY * scales[i], RenderHeight, Y);
-      if (_Quality != 1) {
-        const int nx = std::min(int(sx + 0.5f), RenderWidth - 1);
-        const int ny = std::min(int(sy + 0.5f), RenderHeight - 1);
+      const float sx = InsideOr(X + bendX * scales[i], width, X);
+      const float sy = InsideOr(Y + bendY * scales[i], height, Y);
+      if (fr.sw.quality != 1) {
+        const int nx = std::min(int(sx + 0.5f), width - 1);
+        const int ny = std::min(int(sy + 0.5f), height - 1);
         sample[i] = Background(nx, ny, i, plane) / high;
       } else {
-        sample[i] = BilinearBackground(sx, sy, i, plane) / high;
+        sample[i] = BilinearBackground(band, sx, sy, i, plane) / high;
       }
     }
   }
@@ -338,17 +354,18 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
 
 }  // namespace
 
-float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*target*/,
-                            unsigned char* /*source*/, float px, float py, float pz,
-                            __Triangle3ds* triangle, material3ds* materials, int materialCount,
-                            float& red, float& green, float& blue, __Point* normal,
-                            unsigned char hasUV, float u, float v, __Texture* textures,
-                            int lightCount, light3ds* lights, __PrevInfo* previous,
-                            GlassProp* glass, float A, float B, float C, float D) {
+float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,
+                   __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                   float& red, float& green, float& blue, __Point* normal, unsigned char hasUV,
+                   float u, float v, __Texture* textures, int lightCount, light3ds* lights,
+                   __PrevInfo* previous, GlassProp* glass, float A, float B, float C, float D) {
+  const Frame& f = *band.f;
+  const int quality = f.sw.quality;
+  const int width = f.width, height = f.height;
   // 1. The shading normal.
   Vec3 n = normal ? Vec3{normal->x, normal->y, normal->z} : Vec3{0, 0, 1};
-  if (_DrawBackFaces1) n = n * -1.0;
-  if (_DubleSide && n.z < 0) n.z = -n.z;
+  if (band.backPass) n = n * -1.0;
+  if (f.sw.dubleSide && n.z < 0) n.z = -n.z;
   n = NormalisedOrSame(n);
 
   // 2. The material, or the built-in grey.
@@ -376,11 +393,11 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
   if (maps && Usable(&maps[kReflectionSlot])) {
     const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
     const float rz = float(2 * n.z * n.z - 1);
-    const float w = RenderWidth > 0 ? float(RenderWidth) : 1.0f;
+    const float w = width > 0 ? float(width) : 1.0f;
     const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
     const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
     const __Texture& t = maps[kReflectionSlot];
-    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false);
+    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
     reflection[0] = texel.r;
     reflection[1] = texel.g;
     reflection[2] = texel.b;
@@ -391,7 +408,7 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
   // 4. Texture maps.
   if (maps && hasUV) {
     if (Usable(&maps[kColourSlot])) {
-      const Rgba texel = SampleMap(m->colourMap, maps[kColourSlot], u, v, previous);
+      const Rgba texel = SampleMap(m->colourMap, maps[kColourSlot], u, v, previous, quality);
       const float t = Clamp01(m->colourMap.percent) * texel.a;
       const float keep = std::max(0.0f, 1 - t);
       base[0] = t * texel.r + keep * base[0];
@@ -399,16 +416,17 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
       base[2] = t * texel.b + keep * base[2];
     }
     if (Usable(&maps[kOpacitySlot])) {
-      const Rgba texel = SampleMap(m->opacityMap, maps[kOpacitySlot], u, v, previous);
+      const Rgba texel = SampleMap(m->opacityMap, maps[kOpacitySlot], u, v, previous, quality);
       const float level = std::max({texel.r, texel.g, texel.b});
       const float p = Clamp01(m->opacityMap.percent);
       opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
     }
     if (Usable(&maps[kBumpSlot])) {
       float h = m->bumpMap.percent;
-      if (_Deep) h *= kDeepBumpScale;
+      if (f.deep) h *= kDeepBumpScale;
       float alongX, alongY;
-      BumpSlopes(m->bumpMap, maps[kBumpSlot], u, v, previous, alongX, alongY);
+      BumpSlopes(m->bumpMap, maps[kBumpSlot], u, v, previous, quality, f.maxChannel, alongX,
+                 alongY);
       n.x -= double(alongX) * h / 10;
       n.y -= double(alongY) * h / 10;
     }
@@ -424,8 +442,8 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
   if (!lights || lightCount < 1) {
     lightCount = 0;
     lights = nullptr;
-    if (DefaultLight) {
-      lights = DefaultLight;
+    if (f.defaultLight) {
+      lights = f.defaultLight;
       lightCount = 1;
     }
   }
@@ -436,12 +454,12 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
 
   // 7. Glass.
   const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
-  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && RenderWidth > 0 &&
-      RenderHeight > 0) {
-    const int X = Truncated(std::floor(originX + px + 0.5f), RenderWidth);
-    const int Y = Truncated(std::floor(originY + py + 0.5f), RenderHeight);
-    ApplyGlass(glass[glassIndex], n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
-               base, opacity);
+  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && width > 0 &&
+      height > 0) {
+    const int X = Truncated(std::floor(originX + px + 0.5f), width);
+    const int Y = Truncated(std::floor(originY + py + 0.5f), height);
+    ApplyGlass(band, glass[glassIndex], n, X, Y, previous, originX, originY,
+               PlaneRef{A, B, C, D, pz}, base, opacity);
   }
 
   // 8. Diffuse and specular light, summed over the lights.
@@ -463,11 +481,38 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
   }
 
   // 9. To channel units.
-  const float high = float(MaxChannelValue);
+  const float high = float(f.maxChannel);
   red = ClampChannel(result[0] * high, high);
   green = ClampChannel(result[1] * high, high);
   blue = ClampChannel(result[2] * high, high);
   return opacity;
+}
+
+// Reached through the function pointer (a caller's per-pixel function
+// handing on to the built-in one): the band being drawn on this thread, or
+// outside a render an empty frame of the current switches.
+float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*target*/,
+                            unsigned char* /*source*/, float px, float py, float pz,
+                            __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                            float& red, float& green, float& blue, __Point* normal,
+                            unsigned char hasUV, float u, float v, __Texture* textures,
+                            int lightCount, light3ds* lights, __PrevInfo* previous,
+                            GlassProp* glass, float A, float B, float C, float D) {
+  if (CurrentBand)
+    return BuiltInPixel(*CurrentBand, originX, originY, px, py, pz, triangle, materials,
+                        materialCount, red, green, blue, normal, hasUV, u, v, textures,
+                        lightCount, lights, previous, glass, A, B, C, D);
+  Frame frame;
+  frame.sw = CurrentSwitches();
+  frame.deep = frame.sw.deep != 0;
+  frame.maxChannel = frame.deep ? 32768 : 255;
+  frame.defaultLight = InstalledDefaultLight();
+  Band band;
+  band.f = &frame;
+  band.backPass = _DrawBackFaces1 != 0;
+  return BuiltInPixel(band, originX, originY, px, py, pz, triangle, materials, materialCount,
+                      red, green, blue, normal, hasUV, u, v, textures, lightCount, lights,
+                      previous, glass, A, B, C, D);
 }
 
 }  // namespace rf::engine3d

@@ -27,6 +27,74 @@ bool Usable(const __Texture* t) {
   return t && t->present && t->pixels && t->width > 0 && t->height > 0;
 }
 
+// ---- Powers ------------------------------------------------------------------
+
+// The highlight's d^exponent, computed here rather than by the C library so
+// that every platform gets the same bits (and faster): 2^(e log2 d) in
+// double precision, rounded once to float. Special cases go to std::pow.
+// x > 0 and finite (a float's range, so never subnormal as a double).
+double Log2(double x) {
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  int exponent = int((bits >> 52) & 0x7FF) - 1023;
+  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
+  double m;  // 1 <= m < 2
+  std::memcpy(&m, &bits, sizeof m);
+  if (m > 1.4142135623730951) {
+    m *= 0.5;
+    ++exponent;
+  }
+  // ln m = 2 atanh(s), s = (m - 1) / (m + 1), |s| < 0.172.
+  const double s = (m - 1) / (m + 1), s2 = s * s;
+  static constexpr double kOdd[10] = {1.0,      1.0 / 3,  1.0 / 5,  1.0 / 7,  1.0 / 9,
+                                      1.0 / 11, 1.0 / 13, 1.0 / 15, 1.0 / 17, 1.0 / 19};
+  double series = kOdd[9];
+  for (int k = 8; k >= 0; --k) series = kOdd[k] + s2 * series;
+  return exponent + 2 * s * series * 1.4426950408889634;
+}
+
+// |y| <= 200.
+double Exp2(double y) {
+  const int whole = int(y + 1000.5) - 1000;  // nearest integer, halves up
+  const double t = (y - whole) * 0.69314718055994531;  // |t| <= 0.347
+  static constexpr double kFactorial[14] = {
+      1.0,           1.0,           1.0 / 2,         1.0 / 6,          1.0 / 24,
+      1.0 / 120,     1.0 / 720,     1.0 / 5040,      1.0 / 40320,      1.0 / 362880,
+      1.0 / 3628800, 1.0 / 39916800, 1.0 / 479001600, 1.0 / 6227020800.0};
+  double series = kFactorial[13];
+  for (int k = 12; k >= 0; --k) series = kFactorial[k] + t * series;
+  const uint64_t bits = uint64_t(whole + 1023) << 52;
+  double scale;
+  std::memcpy(&scale, &bits, sizeof scale);
+  return series * scale;
+}
+
+float Power(float base, float exponent) {
+  if (!(base > 0) || !std::isfinite(base) || !std::isfinite(exponent) || base == 1 ||
+      exponent == 0)
+    return std::pow(base, exponent);
+  const double y = double(exponent) * Log2(base);
+  if (y > 200) return HUGE_VALF;
+  if (y < -200) return 0.0f;
+  return float(Exp2(y));
+}
+
+// Below this d the highlight d^exponent x strength is under 1e-7, far below
+// a level of any channel depth, and its power need not be worked out. The
+// highlight terms of a render rarely change, so the last one is kept.
+float NegligibleBelow(float exponent, float strength) {
+  thread_local float lastExponent = 0, lastStrength = 0, lastCut = 0;
+  if (exponent == lastExponent && strength == lastStrength) return lastCut;
+  float cut = 0;
+  if (exponent > 0 && std::isfinite(exponent) && std::isfinite(strength) && strength != 0)
+    cut = float(std::pow(1e-7 / std::fabs(double(strength)), 1.0 / double(exponent)));
+  if (!(cut < 1)) cut = 0;
+  lastExponent = exponent;
+  lastStrength = strength;
+  lastCut = cut;
+  return cut;
+}
+
 // ---- Texels ------------------------------------------------------------------
 
 // One texel in 0..1, and the sum of its blue, green and red in the
@@ -53,6 +121,7 @@ float ChannelSum(const __Texture& t, int column, int row, int maxChannel) {
 }
 
 double Wrap(double s, int size) {
+  if (s >= 0 && s < size) return s;  // what the remainder would give, without the call
   if (!std::isfinite(s)) return 0;
   s = std::fmod(s, double(size));  // keeps the sign of s, like a remainder
   if (s < 0) s += size;
@@ -363,10 +432,21 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
   const int quality = f.sw.quality;
   const int width = f.width, height = f.height;
   // 1. The shading normal.
-  Vec3 n = normal ? Vec3{normal->x, normal->y, normal->z} : Vec3{0, 0, 1};
-  if (band.backPass) n = n * -1.0;
-  if (f.sw.dubleSide && n.z < 0) n.z = -n.z;
-  n = NormalisedOrSame(n);
+  float nx0 = normal ? normal->x : 0, ny0 = normal ? normal->y : 0, nz0 = normal ? normal->z : 1;
+  if (band.backPass) {
+    nx0 = -nx0;
+    ny0 = -ny0;
+    nz0 = -nz0;
+  }
+  if (f.sw.dubleSide && nz0 < 0) nz0 = -nz0;
+  const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
+  if (normalLength > 0) {
+    const float inverse = 1 / normalLength;
+    nx0 *= inverse;
+    ny0 *= inverse;
+    nz0 *= inverse;
+  }
+  Vec3 n{nx0, ny0, nz0};
 
   // 2. The material, or the built-in grey.
   const int index = triangle ? triangle->material : 0;
@@ -463,16 +543,28 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
   }
 
   // 8. Diffuse and specular light, summed over the lights.
-  const Vec3 position{px, py, pz};
+  const float nx = float(n.x), ny = float(n.y), nz = float(n.z);
   float result[3] = {0, 0, 0};
+  const float negligible = NegligibleBelow(exponent, strength);
   for (int l = 0; l < lightCount; ++l) {
     const light3ds& light = lights[l];
-    const Vec3 direction = NormalisedOrSame(Vec3{light.x, light.y, light.z} - position);
-    float d = float(Dot(direction, n)) * light.multiplier;
+    float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
+    const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
+    if (length > 0) {
+      const float inverse = 1 / length;
+      lx *= inverse;
+      ly *= inverse;
+      lz *= inverse;
+    }
+    float d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
     if (!(d > 0)) d = 0;
     // A light behind the surface (d = 0) is common with the second light
     // below the image plane; 0 to a positive power needs no call.
-    const float power = (d > 0 || !(exponent > 0)) ? std::pow(d, exponent) : 0.0f;
+    float power;
+    if (negligible > 0)
+      power = d > negligible ? Power(d, exponent) : 0.0f;
+    else
+      power = (d > 0 || !(exponent > 0)) ? Power(d, exponent) : 0.0f;
     const float highlight = power * strength;
     const float diffuse = d * (1 - selfIllum) + selfIllum;
     const float colour[3] = {light.r, light.g, light.b};

@@ -10,7 +10,9 @@ class FillVisitor {
   FillVisitor(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
               FillKind kind, const Plane& destination, bool toScratch)
       : band_(band), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
-        destination_(destination), toScratch_(toScratch) {}
+        destination_(destination), toScratch_(toScratch) {
+    PrepareSurface(band, triangle, surface_);
+  }
 
   // Border pixels are drawn but never occlude: their depth is put back, so
   // the neighbouring triangle still draws its own pixels there.
@@ -20,8 +22,8 @@ class FillVisitor {
     if (!DepthTest(band_, x, y, depth, previous)) return;
     const PixelAttributes at = Attributes(x, y, depth);
     float rgb[3];
-    const float opacity = ShadePixel(band_, x, y, depth, triangle_, at.normal, setup_.hasUV,
-                                     at.u, at.v, nullptr, setup_, rgb);
+    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                     setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
     Put(x, y, rgb, coverage * opacity);
     RestoreDepth(band_, x, y, previous);
   }
@@ -58,8 +60,8 @@ class FillVisitor {
     }
     const PixelAttributes at = Attributes(x, y, depth);
     float rgb[3];
-    const float opacity = ShadePixel(band_, x, y, depth, triangle_, at.normal, setup_.hasUV,
-                                     at.u, at.v, &info, setup_, rgb);
+    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                     setup_.hasUV, at.u, at.v, &info, setup_, rgb);
     Put(x, y, rgb, opacity);
     previous_ = at;
     previousKnown_ = true;
@@ -81,6 +83,7 @@ class FillVisitor {
   bool flat_;
   const Plane& destination_;
   bool toScratch_;
+  Surface surface_;
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;
@@ -91,7 +94,9 @@ class LineVisitor {
   LineVisitor(const Band& band, Vec3 from, Vec3 to, __Point normal, __Triangle3ds* triangle,
               const TriangleSetup& plane, bool keepDepth)
       : band_(band), from_(from), to_(to), normal_(normal), triangle_(triangle),
-        plane_(plane), keepDepth_(keepDepth) {}
+        plane_(plane), keepDepth_(keepDepth) {
+    PrepareSurface(band, triangle, surface_);
+  }
 
   void Pixel(int x, int y, float coverage, double along) {
     const float depth = float(from_.z + along * (to_.z - from_.z));
@@ -99,7 +104,8 @@ class LineVisitor {
     if (!DepthTest(band_, x, y, depth, previous)) return;
     float rgb[3];
     const float opacity =
-        ShadePixel(band_, x, y, depth, triangle_, normal_, false, 0, 0, nullptr, plane_, rgb);
+        ShadePixel(band_, surface_, x, y, depth, triangle_, normal_, false, 0, 0, nullptr, plane_,
+                   rgb);
     PlotPixel(band_, band_.f->target, x, y, rgb[0], rgb[1], rgb[2], coverage * opacity);
     if (!keepDepth_) RestoreDepth(band_, x, y, previous);
   }
@@ -111,6 +117,7 @@ class LineVisitor {
   __Triangle3ds* triangle_;
   const TriangleSetup& plane_;
   bool keepDepth_;
+  Surface surface_;
 };
 
 }  // namespace

@@ -237,6 +237,11 @@ struct Band {
   DepthPlane depth;
   Plane scratch, edgeColour, underColour;
   RowExtents* touched = nullptr;
+  // The image box each triangle can reach ([4k] first row, last row,
+  // first column, last column), and the columns of each band row that the
+  // band's depth and edge images have been written in.
+  const int* boxes = nullptr;
+  RowExtents* dirty = nullptr;
   StopCheck* stop = nullptr;
 
   bool InRows(int y) const { return y >= y0 && y < y1; }
@@ -294,11 +299,42 @@ struct PixelAttributes {
 PixelAttributes InterpolateAttributes(const Frame& f, const TriangleSetup& t, double x, double y,
                                       double depth, bool flat);
 
-// Shades image pixel (x, y) with the active per-pixel function and returns
-// the opacity, 0 when the function gave nothing usable.
-float ShadePixel(const Band& band, int x, int y, float depth, __Triangle3ds* triangle,
-                 __Point normal, bool hasUV, float u, float v, __PrevInfo* previous,
-                 const TriangleSetup& plane, float rgb[3]);
+
+// What the built-in shading of one triangle needs beyond the pixel: its
+// material (or the built-in grey), maps, lights and glass, worked out once
+// per triangle.
+struct Surface {
+  const material3ds* m = nullptr;  // null: the built-in look
+  float base[3] = {0.5f, 0.5f, 0.5f};
+  float specular[3] = {1, 1, 1};
+  float exponent = 150, strength = 10, selfIllum = 0, opacity = 1;
+  float negligible = 0;  // d below which the highlight is not worked out
+  const __Texture* colourMap = nullptr;
+  const __Texture* opacityMap = nullptr;
+  const __Texture* bumpMap = nullptr;
+  const __Texture* reflectionMap = nullptr;
+  float bumpHeight = 0;
+  const light3ds* lights = nullptr;
+  int lightCount = 0;
+  const GlassProp* glass = nullptr;  // enabled glass, or null
+};
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds* materials,
+                    int materialCount, __Texture* textures, int lightCount, light3ds* lights,
+                    GlassProp* glass, Surface& out);
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue);
+
+// Shades image pixel (x, y) with the caller's per-pixel function, or with
+// the built-in one and the triangle's prepared surface, and returns the
+// opacity, 0 when the function gave nothing usable.
+float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
+                 __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
+                 __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]);
+// The surface of a triangle for ShadePixel (left unprepared when a caller's
+// function shades).
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out);
 
 // The built-in per-pixel function with its render state given.
 float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,

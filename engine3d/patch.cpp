@@ -192,6 +192,8 @@ void SamplePatch(const Band& band, const TriangleSetup& setup, __Triangle3ds* tr
     for (int i = 0; i < 3; ++i) plain[i] = m.diffuse[i];
   }
   const float high = float(f.maxChannel);
+  Surface surface;
+  if (shaded) PrepareSurface(band, triangle, surface);
 
   const long rows = long(1 / stepU + 1e-9);
   for (long iu = 0; iu <= rows; ++iu) {
@@ -226,7 +228,7 @@ void SamplePatch(const Band& band, const TriangleSetup& setup, __Triangle3ds* tr
       }
       float rgb[3];
       const float opacity =
-          ShadePixel(band, x, y, float(point.z), triangle,
+          ShadePixel(band, surface, x, y, float(point.z), triangle,
                      {float(normal.x), float(normal.y), float(normal.z)}, p.hasUV, tu, tv,
                      nullptr, setup, rgb);
       PlotPixel(band, destination, x, y, rgb[0], rgb[1], rgb[2], float(opacity * fade));

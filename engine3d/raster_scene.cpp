@@ -197,6 +197,16 @@ void DrawBandPass(Band& band, const int* order, int count) {
   for (int n = 0; n < count; ++n) {
     if (band.stop->Tick(16)) return;
     const int k = order ? order[n] : n;
+    if (band.dirty) {
+      const int* box = band.boxes + 4 * size_t(k);
+      RowExtents& dirty = *band.dirty;
+      const int first = std::max(box[0], band.y0) - band.y0;
+      const int last = std::min(box[1], band.y1 - 1) - band.y0;
+      for (int row = first; row <= last; ++row) {
+        dirty.low[size_t(row)] = std::min(dirty.low[size_t(row)], box[2]);
+        dirty.high[size_t(row)] = std::max(dirty.high[size_t(row)], box[3]);
+      }
+    }
     __Triangle3ds* triangle = &scene.triangles[k];
     const __Point3ds *a, *b, *c;
     if (!TrianglePoints(scene, k, a, b, c)) continue;
@@ -250,10 +260,11 @@ void DrawBandPass(Band& band, const int* order, int count) {
 
 namespace {
 
-// Image rows a triangle can touch in the current draw mode, conservatively,
-// or false when it touches none.
-bool TriangleRows(const Frame& f, const __Point3ds& a, const __Point3ds& b,
-                  const __Point3ds& c, int& first, int& last) {
+// The image box a triangle can touch in the current draw mode,
+// conservatively (first row, last row, first column, last column), or false
+// when it touches no pixel.
+bool TriangleBox(const Frame& f, const __Point3ds& a, const __Point3ds& b,
+                 const __Point3ds& c, int box[4]) {
   const Scene& scene = f.scene;
   const int mode = f.sw.drawMode;
   Vec3 points[10];
@@ -283,9 +294,11 @@ bool TriangleRows(const Frame& f, const __Point3ds& a, const __Point3ds& b,
   }
   if (maxX + margin < 0 || minX - margin > f.width - 1) return false;
   if (maxY + margin < 0 || minY - margin > f.height - 1) return false;
-  first = int(std::max(0.0, std::floor(minY - margin)));
-  last = int(std::min(double(f.height - 1), std::ceil(maxY + margin)));
-  return first <= last;
+  box[0] = int(std::max(0.0, std::floor(minY - margin)));
+  box[1] = int(std::min(double(f.height - 1), std::ceil(maxY + margin)));
+  box[2] = int(std::max(0.0, std::floor(minX - margin)));
+  box[3] = int(std::min(double(f.width - 1), std::ceil(maxX + margin)));
+  return box[0] <= box[1] && box[2] <= box[3];
 }
 
 }  // namespace
@@ -296,17 +309,24 @@ struct RenderContext::Buffers {
   struct Worker {
     PageBuffer depth, scratch, edgeColour, underColour;
     RowExtents touched;
+    // While a flag holds, those band images of this layout are in their
+    // starting state (depth 0xFE bytes; scratch and edge images zero)
+    // except in the dirty columns of each row.
+    bool depthClean = false, compositeClean = false;
+    int rows = 0, width = 0;
+    bool deep = false;
+    RowExtents dirty;
   };
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
-  std::vector<int> bandStart, order, firstRow, lastRow;
+  std::vector<int> bandStart, order, boxes;
 
   void Release() {
     workers.clear();
     workers.shrink_to_fit();
     backgroundCopy.Release();
     refractDepth.Release();
-    for (std::vector<int>* v : {&bandStart, &order, &firstRow, &lastRow}) {
+    for (std::vector<int>* v : {&bandStart, &order, &boxes}) {
       v->clear();
       v->shrink_to_fit();
     }
@@ -329,7 +349,8 @@ class CallerStop : public StopCheck {
     if (flag_.load(std::memory_order_relaxed)) return true;
     if (!control_.shouldStop) return false;
     const auto now = std::chrono::steady_clock::now();
-    if (now - last_ < std::chrono::milliseconds(10)) return false;
+    if (asked_ && now - last_ < std::chrono::milliseconds(10)) return false;
+    asked_ = true;
     last_ = now;
     if (!control_.shouldStop(control_.context)) return false;
     flag_.store(true, std::memory_order_relaxed);
@@ -342,6 +363,7 @@ class CallerStop : public StopCheck {
  private:
   const RenderControl& control_;
   std::atomic<bool>& flag_;
+  bool asked_ = false;  // the first poll asks at once
   std::chrono::steady_clock::time_point last_;
 };
 
@@ -378,10 +400,17 @@ class BandRunner {
       try {
         w.touched.low.reserve(size_t(bandRows_));
         w.touched.high.reserve(size_t(bandRows_));
+        w.dirty.low.resize(size_t(bandRows_));
+        w.dirty.high.resize(size_t(bandRows_));
       } catch (const std::bad_alloc&) {
         ok = false;
       }
     }
+    if (!ok || w.rows != bandRows_ || w.width != f.width || w.deep != f.deep)
+      w.depthClean = w.compositeClean = false;
+    w.rows = bandRows_;
+    w.width = f.width;
+    w.deep = f.deep;
     return ok;
   }
 
@@ -405,22 +434,46 @@ class BandRunner {
     band.y1 = std::min(f.height, band.y0 + bandRows_);
     band.stop = &stop;
     band.touched = &w.touched;
-    const size_t rows = size_t(band.y1 - band.y0);
-    const size_t depthBytes = rows * size_t(f.width) * sizeof(float);
+    const size_t rowChannels = size_t(f.width) * 4;
+    const size_t bytesPerChannel = f.deep ? 2 : 1;
+    band.boxes = buffers_.boxes.data();
+    band.dirty = &w.dirty;
+    // Each image is cleared whole once per layout (and after a stopped
+    // band), otherwise only where the last band of this thread wrote; the
+    // composite leaves the scratch image clear behind each triangle.
+    const size_t rows = size_t(bandRows_);
+    if (ownDepth_ && !w.depthClean)
+      std::memset(w.depth.bytes(), 0xFE, rows * size_t(f.width) * sizeof(float));
+    if (composite_ && !w.compositeClean) {
+      std::memset(w.scratch.bytes(), 0, rows * rowChannels * bytesPerChannel);
+      std::memset(w.edgeColour.bytes(), 0, rows * rowChannels * bytesPerChannel);
+    }
+    for (int row = 0; row < bandRows_; ++row) {
+      const int low = w.dirty.low[size_t(row)], high = w.dirty.high[size_t(row)];
+      if (low > high) continue;
+      const size_t count = size_t(high - low + 1);
+      if (ownDepth_ && w.depthClean)
+        std::memset(w.depth.floats() + size_t(row) * size_t(f.width) + size_t(low), 0xFE,
+                    count * sizeof(float));
+      if (composite_ && w.compositeClean)
+        std::memset(w.edgeColour.bytes() +
+                        (size_t(row) * rowChannels + size_t(low) * 4) * bytesPerChannel,
+                    0, count * 4 * bytesPerChannel);
+    }
+    // An image this band does not use is not kept clean either.
+    w.depthClean = w.compositeClean = false;
+    w.dirty.low.assign(size_t(bandRows_), f.width);
+    w.dirty.high.assign(size_t(bandRows_), -1);
+    const size_t depthBytes = size_t(band.y1 - band.y0) * size_t(f.width) * sizeof(float);
     if (ownDepth_) {
       band.depth = DepthPlane{w.depth.floats(), f.width, band.y0};
-      std::memset(w.depth.bytes(), 0xFE, depthBytes);
     } else {
       band.depth = DepthPlane{f.sharedDepth, f.width, 0};
     }
     if (composite_) {
-      const size_t rowChannels = size_t(f.width) * 4;
-      const size_t bytes = rows * rowChannels * (f.deep ? 2 : 1);
       band.scratch = Plane{w.scratch.bytes(), rowChannels, band.y0};
       band.edgeColour = Plane{w.edgeColour.bytes(), rowChannels, band.y0};
       band.underColour = Plane{w.underColour.bytes(), rowChannels, band.y0};
-      std::memset(w.scratch.bytes(), 0, bytes);
-      std::memset(w.edgeColour.bytes(), 0, bytes);
       ResetExtents(band);
     }
     const int* order = buffers_.order.data() + buffers_.bandStart[size_t(b)];
@@ -443,6 +496,10 @@ class BandRunner {
       if (ownDepth_) std::memset(w.depth.bytes(), 0xFE, depthBytes);
     }
     CurrentBand = nullptr;
+    if (!stop.Stopped()) {
+      w.depthClean = ownDepth_;
+      w.compositeClean = composite_;
+    }
   }
 
   const Frame& frame_;
@@ -458,19 +515,16 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
                   int bandCount) {
   const Scene& scene = f.scene;
   try {
-    buffers.firstRow.resize(size_t(scene.triangleCount));
-    buffers.lastRow.resize(size_t(scene.triangleCount));
+    buffers.boxes.resize(size_t(scene.triangleCount) * 4);
     buffers.bandStart.assign(size_t(bandCount) + 1, 0);
     for (int k = 0; k < scene.triangleCount; ++k) {
-      int first = 0, last = -1;
+      int* box = buffers.boxes.data() + 4 * size_t(k);
       const __Point3ds *a, *b, *c;
-      if (!TrianglePoints(scene, k, a, b, c) || !TriangleRows(f, *a, *b, *c, first, last)) {
-        buffers.firstRow[size_t(k)] = -1;
+      if (!TrianglePoints(scene, k, a, b, c) || !TriangleBox(f, *a, *b, *c, box)) {
+        box[0] = -1;
         continue;
       }
-      buffers.firstRow[size_t(k)] = first / bandRows;
-      buffers.lastRow[size_t(k)] = last / bandRows;
-      for (int band = first / bandRows; band <= last / bandRows; ++band)
+      for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
         ++buffers.bandStart[size_t(band) + 1];
     }
     for (int band = 0; band < bandCount; ++band)
@@ -478,8 +532,9 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
     buffers.order.resize(size_t(buffers.bandStart[size_t(bandCount)]));
     std::vector<int> fill(buffers.bandStart.begin(), buffers.bandStart.end() - 1);
     for (int k = 0; k < scene.triangleCount; ++k) {
-      if (buffers.firstRow[size_t(k)] < 0) continue;
-      for (int band = buffers.firstRow[size_t(k)]; band <= buffers.lastRow[size_t(k)]; ++band)
+      const int* box = buffers.boxes.data() + 4 * size_t(k);
+      if (box[0] < 0) continue;
+      for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
         buffers.order[size_t(fill[size_t(band)]++)] = k;
     }
   } catch (const std::bad_alloc&) {

@@ -423,11 +423,57 @@ void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, 
 
 }  // namespace
 
-float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,
-                   __Triangle3ds* triangle, material3ds* materials, int materialCount,
-                   float& red, float& green, float& blue, __Point* normal, unsigned char hasUV,
-                   float u, float v, __Texture* textures, int lightCount, light3ds* lights,
-                   __PrevInfo* previous, GlassProp* glass, float A, float B, float C, float D) {
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds* materials,
+                    int materialCount, __Texture* textures, int lightCount, light3ds* lights,
+                    GlassProp* glass, Surface& out) {
+  const Frame& f = *band.f;
+  Surface s;
+  // The material, or the built-in grey.
+  const int index = triangle ? triangle->material : 0;
+  const bool custom = materials && materialCount >= 1 && index < materialCount;
+  s.m = custom ? &materials[index] : nullptr;
+  if (s.m) {
+    for (int i = 0; i < 3; ++i) {
+      s.base[i] = s.m->diffuse[i];
+      s.specular[i] = s.m->specular[i];
+    }
+    s.exponent = s.m->shininess * 100;
+    s.strength = s.m->shinStrength;
+    s.selfIllum = s.m->selfIllum;
+    s.opacity = 1 - Clamp01(-s.m->transparency);
+  }
+  s.negligible = NegligibleBelow(s.exponent, s.strength);
+  const __Texture* maps = (s.m && textures) ? &textures[size_t(index) * 4] : nullptr;
+  if (maps) {
+    s.colourMap = Usable(&maps[kColourSlot]) ? &maps[kColourSlot] : nullptr;
+    s.opacityMap = Usable(&maps[kOpacitySlot]) ? &maps[kOpacitySlot] : nullptr;
+    s.bumpMap = Usable(&maps[kBumpSlot]) ? &maps[kBumpSlot] : nullptr;
+    s.reflectionMap = Usable(&maps[kReflectionSlot]) ? &maps[kReflectionSlot] : nullptr;
+  }
+  if (s.bumpMap) {
+    s.bumpHeight = s.m->bumpMap.percent;
+    if (f.deep) s.bumpHeight *= kDeepBumpScale;
+  }
+
+  // With no light of its own the render uses the default one; with none
+  // at all the surface is black.
+  s.lights = lights;
+  s.lightCount = lights ? lightCount : 0;
+  if (s.lightCount < 1) {
+    s.lightCount = f.defaultLight ? 1 : 0;
+    s.lights = f.defaultLight;
+  }
+
+  const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
+  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && f.width > 0 && f.height > 0)
+    s.glass = &glass[glassIndex];
+  out = s;
+}
+
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue) {
   const Frame& f = *band.f;
   const int quality = f.sw.quality;
   const int width = f.width, height = f.height;
@@ -448,106 +494,78 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
   }
   Vec3 n{nx0, ny0, nz0};
 
-  // 2. The material, or the built-in grey.
-  const int index = triangle ? triangle->material : 0;
-  const bool custom = materials && materialCount >= 1 && index < materialCount;
-  const material3ds* m = custom ? &materials[index] : nullptr;
-  float base[3] = {0.5f, 0.5f, 0.5f};
-  float specular[3] = {1, 1, 1};
-  float exponent = 150, strength = 10, selfIllum = 0, opacity = 1;
-  if (m) {
-    for (int i = 0; i < 3; ++i) {
-      base[i] = m->diffuse[i];
-      specular[i] = m->specular[i];
-    }
-    exponent = m->shininess * 100;
-    strength = m->shinStrength;
-    selfIllum = m->selfIllum;
-    opacity = 1 - Clamp01(-m->transparency);
-  }
-  const __Texture* maps = (m && textures) ? &textures[size_t(index) * 4] : nullptr;
+  // 2. The material.
+  const material3ds* m = s.m;
+  float base[3] = {s.base[0], s.base[1], s.base[2]};
+  float opacity = s.opacity;
 
   // 3. Reflection sample: the view direction mirrored about the normal.
-  bool reflects = false;
   float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
-  if (maps && Usable(&maps[kReflectionSlot])) {
+  if (s.reflectionMap) {
     const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
     const float rz = float(2 * n.z * n.z - 1);
     const float w = width > 0 ? float(width) : 1.0f;
     const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
     const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
-    const __Texture& t = maps[kReflectionSlot];
+    const __Texture& t = *s.reflectionMap;
     const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
     reflection[0] = texel.r;
     reflection[1] = texel.g;
     reflection[2] = texel.b;
     reflectionStrength = Clamp01(m->reflectionMap.percent);
-    reflects = true;
   }
 
   // 4. Texture maps.
-  if (maps && hasUV) {
-    if (Usable(&maps[kColourSlot])) {
-      const Rgba texel = SampleMap(m->colourMap, maps[kColourSlot], u, v, previous, quality);
+  if (hasUV) {
+    if (s.colourMap) {
+      const Rgba texel = SampleMap(m->colourMap, *s.colourMap, u, v, previous, quality);
       const float t = Clamp01(m->colourMap.percent) * texel.a;
       const float keep = std::max(0.0f, 1 - t);
       base[0] = t * texel.r + keep * base[0];
       base[1] = t * texel.g + keep * base[1];
       base[2] = t * texel.b + keep * base[2];
     }
-    if (Usable(&maps[kOpacitySlot])) {
-      const Rgba texel = SampleMap(m->opacityMap, maps[kOpacitySlot], u, v, previous, quality);
+    if (s.opacityMap) {
+      const Rgba texel = SampleMap(m->opacityMap, *s.opacityMap, u, v, previous, quality);
       const float level = std::max({texel.r, texel.g, texel.b});
       const float p = Clamp01(m->opacityMap.percent);
       opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
     }
-    if (Usable(&maps[kBumpSlot])) {
-      float h = m->bumpMap.percent;
-      if (f.deep) h *= kDeepBumpScale;
+    if (s.bumpMap) {
       float alongX, alongY;
-      BumpSlopes(m->bumpMap, maps[kBumpSlot], u, v, previous, quality, f.maxChannel, alongX,
-                 alongY);
-      n.x -= double(alongX) * h / 10;
-      n.y -= double(alongY) * h / 10;
+      BumpSlopes(m->bumpMap, *s.bumpMap, u, v, previous, quality, f.maxChannel, alongX, alongY);
+      n.x -= double(alongX) * s.bumpHeight / 10;
+      n.y -= double(alongY) * s.bumpHeight / 10;
     }
   }
 
   // 5. Reflection blend.
-  if (reflects) {
+  if (s.reflectionMap) {
     const float keep = std::max(0.0f, 1 - reflectionStrength);
     for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
   }
 
   // 6. Lights.
-  if (!lights || lightCount < 1) {
-    lightCount = 0;
-    lights = nullptr;
-    if (f.defaultLight) {
-      lights = f.defaultLight;
-      lightCount = 1;
-    }
-  }
-  if (lightCount == 0) {
+  if (s.lightCount == 0) {
     red = green = blue = 0;
     return opacity;
   }
 
   // 7. Glass.
-  const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
-  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && width > 0 &&
-      height > 0) {
+  if (s.glass) {
     const int X = Truncated(std::floor(originX + px + 0.5f), width);
     const int Y = Truncated(std::floor(originY + py + 0.5f), height);
-    ApplyGlass(band, glass[glassIndex], n, X, Y, previous, originX, originY,
-               PlaneRef{A, B, C, D, pz}, base, opacity);
+    ApplyGlass(band, *s.glass, n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
+               base, opacity);
   }
 
   // 8. Diffuse and specular light, summed over the lights.
   const float nx = float(n.x), ny = float(n.y), nz = float(n.z);
+  const float exponent = s.exponent, strength = s.strength, selfIllum = s.selfIllum;
+  const float negligible = s.negligible;
   float result[3] = {0, 0, 0};
-  const float negligible = NegligibleBelow(exponent, strength);
-  for (int l = 0; l < lightCount; ++l) {
-    const light3ds& light = lights[l];
+  for (int l = 0; l < s.lightCount; ++l) {
+    const light3ds& light = s.lights[l];
     float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
     const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
     if (length > 0) {
@@ -569,7 +587,7 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
     const float diffuse = d * (1 - selfIllum) + selfIllum;
     const float colour[3] = {light.r, light.g, light.b};
     for (int i = 0; i < 3; ++i)
-      result[i] += (highlight * specular[i] + diffuse * base[i]) * colour[i];
+      result[i] += (highlight * s.specular[i] + diffuse * base[i]) * colour[i];
   }
 
   // 9. To channel units.
@@ -578,6 +596,18 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
   green = ClampChannel(result[1] * high, high);
   blue = ClampChannel(result[2] * high, high);
   return opacity;
+}
+
+float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,
+                   __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                   float& red, float& green, float& blue, __Point* normal, unsigned char hasUV,
+                   float u, float v, __Texture* textures, int lightCount, light3ds* lights,
+                   __PrevInfo* previous, GlassProp* glass, float A, float B, float C, float D) {
+  Surface surface;
+  PrepareSurface(band, triangle, materials, materialCount, textures, lightCount, lights, glass,
+                 surface);
+  return ShadeSurface(band, surface, originX, originY, px, py, pz, normal, hasUV != 0, u, v,
+                      previous, A, B, C, D, red, green, blue);
 }
 
 // Reached through the function pointer (a caller's per-pixel function

@@ -12,6 +12,12 @@ class FillVisitor {
       : band_(band), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
         destination_(destination), toScratch_(toScratch) {
     PrepareSurface(band, triangle, surface_);
+    // The built-in shading reads texture coordinates only for its maps and
+    // the previous pixel only for their and the glass's footprints.
+    const bool custom = band.f->custom != nullptr;
+    const bool maps = surface_.colourMap || surface_.opacityMap || surface_.bumpMap;
+    withUV_ = custom || maps;
+    withPrevious_ = custom || (band.f->sw.quality == 1 && (maps || surface_.glass));
   }
 
   // Border pixels are drawn but never occlude: their depth is put back, so
@@ -44,6 +50,14 @@ class FillVisitor {
       return;
     }
     __PrevInfo info{};
+    if (!withPrevious_) {
+      const PixelAttributes at = Attributes(x, y, depth);
+      float rgb[3];
+      const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                       setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
+      Put(x, y, rgb, opacity);
+      return;
+    }
     if (previousInSpan_) {
       if (!previousKnown_) {
         const float previousDepth = float(PlaneDepth(setup_, x - 1, y));
@@ -70,7 +84,7 @@ class FillVisitor {
 
  private:
   PixelAttributes Attributes(int x, int y, float depth) const {
-    return InterpolateAttributes(*band_.f, setup_, x, y, depth, flat_);
+    return InterpolateAttributes(*band_.f, setup_, x, y, depth, flat_, withUV_);
   }
   void Put(int x, int y, const float rgb[3], float opacity) {
     PlotPixel(band_, destination_, x, y, rgb[0], rgb[1], rgb[2], opacity);
@@ -84,6 +98,7 @@ class FillVisitor {
   const Plane& destination_;
   bool toScratch_;
   Surface surface_;
+  bool withUV_ = true, withPrevious_ = true;
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;

@@ -43,14 +43,6 @@ Switches CurrentSwitches();
 RenderOnePixel InstalledRenderOnePixel();
 light3ds* InstalledDefaultLight();
 
-// The value of a depth buffer filled with 0xFE bytes: nothing drawn yet.
-inline float UntouchedDepth() {
-  const uint32_t bits = 0xFEFEFEFEu;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 // ---- Images ------------------------------------------------------------------
 
 // Four-channel rows; `firstRow` is the image row of the plane's row 0, so a
@@ -296,8 +288,9 @@ struct PixelAttributes {
   __Point normal{};
   float u = 0, v = 0;
 };
+// Texture coordinates are left 0 without `withUV`.
 PixelAttributes InterpolateAttributes(const Frame& f, const TriangleSetup& t, double x, double y,
-                                      double depth, bool flat);
+                                      double depth, bool flat, bool withUV);
 
 
 // What the built-in shading of one triangle needs beyond the pixel: its

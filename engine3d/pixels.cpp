@@ -8,12 +8,14 @@ namespace rf::engine3d {
 
 thread_local const Band* CurrentBand = nullptr;
 
-void PlotPixel(const Band& band, const Plane& image, int x, int y, float red, float green,
-               float blue, float opacity) {
-  if (!image.data || !band.Inside(x, y)) return;
-  if (!(opacity > 0)) return;
+namespace {
+
+// The channel depth is a template argument so that the 8-bit paths carry no
+// test of it per channel.
+template <bool deep>
+void Plot(const Band& band, const Plane& image, int x, int y, float red, float green,
+          float blue, float opacity) {
   const Frame& f = *band.f;
-  const bool deep = f.deep;
   const int high = f.maxChannel;
   const size_t at = image.Index(x, y);
   const float rgb[3] = {red, green, blue};
@@ -35,6 +37,18 @@ void PlotPixel(const Band& band, const Plane& image, int x, int y, float red, fl
                  deep);
   }
   WriteChannel(image.data, at + 3, std::max(alpha, oldAlpha), deep);
+}
+
+}  // namespace
+
+void PlotPixel(const Band& band, const Plane& image, int x, int y, float red, float green,
+               float blue, float opacity) {
+  if (!image.data || !band.Inside(x, y)) return;
+  if (!(opacity > 0)) return;
+  if (band.f->deep)
+    Plot<true>(band, image, x, y, red, green, blue, opacity);
+  else
+    Plot<false>(band, image, x, y, red, green, blue, opacity);
 }
 
 float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
@@ -76,10 +90,12 @@ void ResetExtents(const Band& band) {
   r.lastTouched = -1;
 }
 
-void CompositeScratch(const Band& band) {
+namespace {
+
+template <bool deep>
+void Composite(const Band& band) {
   RowExtents& r = *band.touched;
   const Frame& f = *band.f;
-  const bool deep = f.deep;
   const int high = f.maxChannel;
   const int newEdgeDifference = 20;
   const size_t bytesPerChannel = deep ? 2 : 1;
@@ -158,6 +174,15 @@ void CompositeScratch(const Band& band) {
   }
   r.firstTouched = band.y1 - band.y0;
   r.lastTouched = -1;
+}
+
+}  // namespace
+
+void CompositeScratch(const Band& band) {
+  if (band.f->deep)
+    Composite<true>(band);
+  else
+    Composite<false>(band);
 }
 
 }  // namespace rf::engine3d

@@ -122,6 +122,21 @@ bool TrianglePoints(const Scene& scene, int k, const __Point3ds*& a, const __Poi
   return true;
 }
 
+// The one walk over a scene's triangles that every draw call makes: the
+// triangles listed in `order` (all, in array order, when it is null) whose
+// three indices lie inside the point array. `stop` (may be null) ends it.
+template <class Visit>
+void WalkScene(const Scene& scene, const int* order, int count, StopCheck* stop,
+               Visit&& visit) {
+  for (int n = 0; n < count; ++n) {
+    if (stop && stop->Tick(16)) return;
+    const int k = order ? order[n] : n;
+    const __Point3ds *a, *b, *c;
+    if (!TrianglePoints(scene, k, a, b, c)) continue;
+    visit(k, &scene.triangles[k], *a, *b, *c);
+  }
+}
+
 Vec3 ImagePoint(const Scene& scene, const __Point3ds& p) {
   return {double(p.x) + scene.offsetX, double(p.y) + scene.offsetY, double(p.z)};
 }
@@ -194,9 +209,9 @@ void DrawBandPass(Band& band, const int* order, int count) {
   // cleanly.
   const bool composite = Composites(f.sw);
   const Plane& into = composite ? band.scratch : f.target;
-  for (int n = 0; n < count; ++n) {
-    if (band.stop->Tick(16)) return;
-    const int k = order ? order[n] : n;
+  WalkScene(scene, order, count, band.stop, [&](int k, __Triangle3ds* triangle,
+                                                 const __Point3ds& a, const __Point3ds& b,
+                                                 const __Point3ds& c) {
     if (band.dirty) {
       const int* box = band.boxes + 4 * size_t(k);
       RowExtents& dirty = *band.dirty;
@@ -207,29 +222,25 @@ void DrawBandPass(Band& band, const int* order, int count) {
         dirty.high[size_t(row)] = std::max(dirty.high[size_t(row)], box[3]);
       }
     }
-    __Triangle3ds* triangle = &scene.triangles[k];
-    const __Point3ds *a, *b, *c;
-    if (!TrianglePoints(scene, k, a, b, c)) continue;
 
     if (mode == 0) {
-      if (!PassesFacing(band, FaceNormalZ(*a, *b, *c), false)) continue;
-      const Vec3 p[3] = {ImagePoint(scene, *a), ImagePoint(scene, *b), ImagePoint(scene, *c)};
+      if (!PassesFacing(band, FaceNormalZ(a, b, c), false)) return;
+      const Vec3 p[3] = {ImagePoint(scene, a), ImagePoint(scene, b), ImagePoint(scene, c)};
       for (int e = 0; e < 3; ++e) RoughLine(band, p[e], p[(e + 1) % 3]);
-      continue;
+      return;
     }
     if (mode == 8) {
       __Point3ds six[6];
-      SubdividePoints(*a, *b, *c, six);
+      SubdividePoints(a, b, c, six);
       FillSubdivided(band, triangle, six, into, composite);
       if (composite) CompositeScratch(band);
-      continue;
+      return;
     }
 
     const bool selectG = mode == 3 || mode == 6 || mode == 9;
-    if (mode != 2 && mode != 10 && !PassesFacing(band, FaceNormalZ(*a, *b, *c), selectG))
-      continue;
+    if (mode != 2 && mode != 10 && !PassesFacing(band, FaceNormalZ(a, b, c), selectG)) return;
     TriangleSetup setup;
-    if (!SetUpTriangle(*a, *b, *c, scene.offsetX, scene.offsetY, setup)) continue;
+    if (!SetUpTriangle(a, b, c, scene.offsetX, scene.offsetY, setup)) return;
 
     switch (mode) {
       case 1: {
@@ -255,7 +266,7 @@ void DrawBandPass(Band& band, const int* order, int count) {
       default:
         break;
     }
-  }
+  });
 }
 
 namespace {
@@ -320,6 +331,19 @@ struct RenderContext::Buffers {
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
   std::vector<int> bandStart, order, boxes;
+
+  // Gives back what only a render drawn as one band needed: the glass
+  // images and band images of the whole image's height.
+  void ReleaseWholeImage() {
+    backgroundCopy.Release();
+    refractDepth.Release();
+    for (Worker& w : workers) {
+      if (w.rows <= kBandRows) continue;
+      for (PageBuffer* b : {&w.depth, &w.scratch, &w.edgeColour, &w.underColour}) b->Release();
+      w.rows = 0;
+      w.depthClean = w.compositeClean = false;
+    }
+  }
 
   void Release() {
     workers.clear();
@@ -517,16 +541,18 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
   try {
     buffers.boxes.resize(size_t(scene.triangleCount) * 4);
     buffers.bandStart.assign(size_t(bandCount) + 1, 0);
-    for (int k = 0; k < scene.triangleCount; ++k) {
-      int* box = buffers.boxes.data() + 4 * size_t(k);
-      const __Point3ds *a, *b, *c;
-      if (!TrianglePoints(scene, k, a, b, c) || !TriangleBox(f, *a, *b, *c, box)) {
-        box[0] = -1;
-        continue;
-      }
-      for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
-        ++buffers.bandStart[size_t(band) + 1];
-    }
+    for (size_t k = 0; k < buffers.boxes.size(); k += 4) buffers.boxes[k] = -1;
+    WalkScene(scene, nullptr, scene.triangleCount, nullptr,
+              [&](int k, __Triangle3ds*, const __Point3ds& a, const __Point3ds& b,
+                  const __Point3ds& c) {
+                int* box = buffers.boxes.data() + 4 * size_t(k);
+                if (!TriangleBox(f, a, b, c, box)) {
+                  box[0] = -1;
+                  return;
+                }
+                for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
+                  ++buffers.bandStart[size_t(band) + 1];
+              });
     for (int band = 0; band < bandCount; ++band)
       buffers.bandStart[size_t(band) + 1] += buffers.bandStart[size_t(band)];
     buffers.order.resize(size_t(buffers.bandStart[size_t(bandCount)]));
@@ -696,6 +722,30 @@ using namespace rf::engine3d;
 
 namespace {
 
+// The frame and the one band of the exported calls that draw straight into
+// the whole target, without shading or depth.
+void WholeImage(unsigned char* target, int width, int height, int rowStride, int pointCount,
+                int triangleCount, __Triangle3ds* triangles, __Point3ds* points, int offsetX,
+                int offsetY, Frame& f, Band& band) {
+  f.sw = CurrentSwitches();
+  f.deep = f.sw.deep != 0;
+  f.maxChannel = f.deep ? 32768 : 255;
+  f.width = width;
+  f.height = height;
+  f.target = Plane{target, size_t(rowStride), 0};
+  SceneInput in;
+  in.points = points;
+  in.pointCount = pointCount;
+  in.triangles = triangles;
+  in.triangleCount = triangleCount;
+  in.offsetX = offsetX;
+  in.offsetY = offsetY;
+  f.scene = SceneOf(in);
+  band.f = &f;
+  band.y0 = 0;
+  band.y1 = height;
+}
+
 // The engine's own context behind the exported calls. Whole-image buffers
 // are given back after each call; the small band buffers are kept.
 RenderContext& DefaultContext() {
@@ -735,8 +785,7 @@ void __RasterScene(unsigned char* target, unsigned char* source, int width, int 
   const bool keepDepth = ZBuff && Zwidth == width && Zheight == height;
   RenderContext& context = DefaultContext();
   const RenderStatus status = RasterScene(context, RenderControl{}, in);
-  context.buffers().backgroundCopy.Release();
-  context.buffers().refractDepth.Release();
+  context.buffers().ReleaseWholeImage();
   if (status != RenderStatus::Done) return;
   // A caller's buffer of another size is dropped, not freed: the engine
   // cannot know how it was allocated.
@@ -758,25 +807,10 @@ void __RasterSolid(unsigned char* target, int width, int height, int rowStride, 
   if (ZBuff && (Zwidth != width || Zheight != height)) ZBuff = nullptr;
   Zwidth = width;
   Zheight = height;
-
   Frame f;
-  f.sw = CurrentSwitches();
-  f.deep = f.sw.deep != 0;
-  f.maxChannel = f.deep ? 32768 : 255;
-  f.width = width;
-  f.height = height;
-  f.target = Plane{target, size_t(rowStride), 0};
-  SceneInput in;
-  in.points = points;
-  in.pointCount = pointCount;
-  in.triangles = triangles;
-  in.triangleCount = triangleCount;
-  in.offsetX = offsetX;
-  in.offsetY = offsetY;
-  f.scene = SceneOf(in);
   Band band;
-  band.f = &f;
-  band.y1 = height;
+  WholeImage(target, width, height, rowStride, pointCount, triangleCount, triangles, points,
+             offsetX, offsetY, f, band);
 
   const float high = float(f.maxChannel);
   struct SolidVisitor {
@@ -792,13 +826,13 @@ void __RasterSolid(unsigned char* target, int width, int height, int rowStride, 
     }
   } visitor{band, {red * high, green * high, blue * high}, std::isfinite(opacity) ? opacity : 0.0f};
 
-  for (int k = 0; k < f.scene.triangleCount; ++k) {
-    const __Point3ds *a, *b, *c;
-    if (!TrianglePoints(f.scene, k, a, b, c)) continue;
-    TriangleSetup setup;
-    if (!SetUpTriangle(*a, *b, *c, offsetX, offsetY, setup)) continue;
-    ScanTriangle(setup, true, width, 0, height, nullptr, visitor);
-  }
+  WalkScene(f.scene, nullptr, f.scene.triangleCount, nullptr,
+            [&](int, __Triangle3ds*, const __Point3ds& a, const __Point3ds& b,
+                const __Point3ds& c) {
+              TriangleSetup setup;
+              if (!SetUpTriangle(a, b, c, offsetX, offsetY, setup)) return;
+              ScanTriangle(setup, true, width, 0, height, nullptr, visitor);
+            });
   g_renderCompleted = true;
 }
 
@@ -808,23 +842,9 @@ void __DrawScenesLineColor(float lineWidth, int red, int green, int blue, unsign
                            __Point3ds* points, int offsetX, int offsetY) {
   if (!UsableImage(target, width, height, rowStride)) return;
   Frame f;
-  f.sw = CurrentSwitches();
-  f.deep = f.sw.deep != 0;
-  f.maxChannel = f.deep ? 32768 : 255;
-  f.width = width;
-  f.height = height;
-  f.target = Plane{target, size_t(rowStride), 0};
-  SceneInput in;
-  in.points = points;
-  in.pointCount = pointCount;
-  in.triangles = triangles;
-  in.triangleCount = triangleCount;
-  in.offsetX = offsetX;
-  in.offsetY = offsetY;
-  f.scene = SceneOf(in);
   Band band;
-  band.f = &f;
-  band.y1 = height;
+  WholeImage(target, width, height, rowStride, pointCount, triangleCount, triangles, points,
+             offsetX, offsetY, f, band);
 
   auto level = [&f](int value) {
     return float(std::clamp(value, 0, 255)) * float(f.maxChannel) / 255.0f;
@@ -837,16 +857,16 @@ void __DrawScenesLineColor(float lineWidth, int red, int green, int blue, unsign
     }
   } visitor{band, {level(red), level(green), level(blue)}};
 
-  for (int k = 0; k < f.scene.triangleCount; ++k) {
-    const __Point3ds *a, *b, *c;
-    if (!TrianglePoints(f.scene, k, a, b, c)) continue;
-    if (!f.sw.dubleSide && FaceNormalZ(*a, *b, *c) < 0) continue;
-    const Scene& scene = f.scene;
-    const Vec3 p[3] = {ImagePoint(scene, *a), ImagePoint(scene, *b), ImagePoint(scene, *c)};
-    for (int e = 0; e < 3; ++e)
-      ScanLine(p[e], p[(e + 1) % 3], true, LineHalfWidth(lineWidth), LineRadius(lineWidth),
-               width, 0, height, nullptr, visitor);
-  }
+  WalkScene(f.scene, nullptr, f.scene.triangleCount, nullptr,
+            [&](int, __Triangle3ds*, const __Point3ds& a, const __Point3ds& b,
+                const __Point3ds& c) {
+              if (!f.sw.dubleSide && FaceNormalZ(a, b, c) < 0) return;
+              const Vec3 p[3] = {ImagePoint(f.scene, a), ImagePoint(f.scene, b),
+                                 ImagePoint(f.scene, c)};
+              for (int e = 0; e < 3; ++e)
+                ScanLine(p[e], p[(e + 1) % 3], true, LineHalfWidth(lineWidth),
+                         LineRadius(lineWidth), width, 0, height, nullptr, visitor);
+            });
 }
 
 }  // extern "C"

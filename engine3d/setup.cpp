@@ -145,7 +145,7 @@ void BarycentricWeights(const TriangleSetup& t, double x, double y, double w[3])
 }
 
 PixelAttributes InterpolateAttributes(const Frame& frame, const TriangleSetup& t, double x, double y,
-                                      double depth, bool flat) {
+                                      double depth, bool flat, bool withUV) {
   const Switches& sw = frame.sw;
   const int offsetX = frame.scene.offsetX, offsetY = frame.scene.offsetY;
   PixelAttributes out;
@@ -166,7 +166,7 @@ PixelAttributes InterpolateAttributes(const Frame& frame, const TriangleSetup& t
   }
   out.normal = {float(n.x), float(n.y), float(n.z)};
 
-  if (!t.hasUV) return out;
+  if (!t.hasUV || !withUV) return out;
   double uw[3] = {w[0], w[1], w[2]};
   if (sw.perspVal != 0 && sw.perspFar != 0) {
     // Undo the perspective move of every point (each at its own depth) and

@@ -18,6 +18,19 @@ class FillVisitor {
     const bool maps = surface_.colourMap || surface_.opacityMap || surface_.bumpMap;
     withUV_ = custom || maps;
     withPrevious_ = custom || (band.f->sw.quality == 1 && (maps || surface_.glass));
+    // Inside the triangle the weights need no clamping and sum to one, and
+    // the built-in shading normalises the normal anyway: there the normal
+    // is one affine form of the pixel position. (Of a span only the first
+    // pixel can lie outside, left of the crossing, when it is not
+    // antialiased.)
+    affineNormal_ = !custom && !flat_ && !withUV_ && !withPrevious_ &&
+                    !(band.f->sw.usePhong2 && band.f->sw.quality == 1);
+    if (affineNormal_) {
+      const Vec3* n[3] = {&setup.v[0].normal, &setup.v[1].normal, &setup.v[2].normal};
+      normalX_ = *n[0] * setup.weightX[0] + *n[1] * setup.weightX[1] + *n[2] * setup.weightX[2];
+      normalY_ = *n[0] * setup.weightY[0] + *n[1] * setup.weightY[1] + *n[2] * setup.weightY[2];
+      normalC_ = *n[0] * setup.weightC[0] + *n[1] * setup.weightC[1] + *n[2] * setup.weightC[2];
+    }
   }
 
   // Border pixels are drawn but never occlude: their depth is put back, so
@@ -50,7 +63,20 @@ class FillVisitor {
       return;
     }
     __PrevInfo info{};
+    const bool firstInSpan = !previousInSpan_;
+    if (affineNormal_ && !(firstInSpan && band_.f->sw.quality != 1)) {
+      previousInSpan_ = true;
+      const Vec3 n = normalX_ * double(x) + normalY_ * double(y) + normalC_;
+      float rgb[3];
+      const float opacity =
+          ShadePixel(band_, surface_, x, y, depth, triangle_,
+                     __Point{float(n.x), float(n.y), float(n.z)}, setup_.hasUV, 0, 0, nullptr,
+                     setup_, rgb);
+      Put(x, y, rgb, opacity);
+      return;
+    }
     if (!withPrevious_) {
+      previousInSpan_ = true;
       const PixelAttributes at = Attributes(x, y, depth);
       float rgb[3];
       const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
@@ -98,7 +124,8 @@ class FillVisitor {
   const Plane& destination_;
   bool toScratch_;
   Surface surface_;
-  bool withUV_ = true, withPrevious_ = true;
+  bool withUV_ = true, withPrevious_ = true, affineNormal_ = false;
+  Vec3 normalX_, normalY_, normalC_;
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;

@@ -23,13 +23,23 @@ class FillVisitor {
     // is one affine form of the pixel position. (Of a span only the first
     // pixel can lie outside, left of the crossing, when it is not
     // antialiased.)
-    affineNormal_ = !custom && !flat_ && !withUV_ && !withPrevious_ &&
-                    !(band.f->sw.usePhong2 && band.f->sw.quality == 1);
+    // So are the texture coordinates, unless a perspective moved the points.
+    const Switches& sw = band.f->sw;
+    const bool perspective = sw.perspVal != 0 && sw.perspFar != 0;
+    affineNormal_ = !custom && !flat_ && !withPrevious_ && !(withUV_ && perspective) &&
+                    !(sw.usePhong2 && sw.quality == 1);
     if (affineNormal_) {
       const Vec3* n[3] = {&setup.v[0].normal, &setup.v[1].normal, &setup.v[2].normal};
       normalX_ = *n[0] * setup.weightX[0] + *n[1] * setup.weightX[1] + *n[2] * setup.weightX[2];
       normalY_ = *n[0] * setup.weightY[0] + *n[1] * setup.weightY[1] + *n[2] * setup.weightY[2];
       normalC_ = *n[0] * setup.weightC[0] + *n[1] * setup.weightC[1] + *n[2] * setup.weightC[2];
+      const SetupVertex* v = setup.v;
+      uvX_ = {v[0].u * setup.weightX[0] + v[1].u * setup.weightX[1] + v[2].u * setup.weightX[2],
+              v[0].v * setup.weightX[0] + v[1].v * setup.weightX[1] + v[2].v * setup.weightX[2], 0};
+      uvY_ = {v[0].u * setup.weightY[0] + v[1].u * setup.weightY[1] + v[2].u * setup.weightY[2],
+              v[0].v * setup.weightY[0] + v[1].v * setup.weightY[1] + v[2].v * setup.weightY[2], 0};
+      uvC_ = {v[0].u * setup.weightC[0] + v[1].u * setup.weightC[1] + v[2].u * setup.weightC[2],
+              v[0].v * setup.weightC[0] + v[1].v * setup.weightC[1] + v[2].v * setup.weightC[2], 0};
     }
   }
 
@@ -67,10 +77,16 @@ class FillVisitor {
     if (affineNormal_ && !(firstInSpan && band_.f->sw.quality != 1)) {
       previousInSpan_ = true;
       const Vec3 n = normalX_ * double(x) + normalY_ * double(y) + normalC_;
+      float u = 0, v = 0;
+      if (withUV_ && setup_.hasUV) {
+        const Vec3 uv = uvX_ * double(x) + uvY_ * double(y) + uvC_;
+        u = float(uv.x);
+        v = float(uv.y);
+      }
       float rgb[3];
       const float opacity =
           ShadePixel(band_, surface_, x, y, depth, triangle_,
-                     __Point{float(n.x), float(n.y), float(n.z)}, setup_.hasUV, 0, 0, nullptr,
+                     __Point{float(n.x), float(n.y), float(n.z)}, setup_.hasUV, u, v, nullptr,
                      setup_, rgb);
       Put(x, y, rgb, opacity);
       return;
@@ -126,6 +142,7 @@ class FillVisitor {
   Surface surface_;
   bool withUV_ = true, withPrevious_ = true, affineNormal_ = false;
   Vec3 normalX_, normalY_, normalC_;
+  Vec3 uvX_, uvY_, uvC_;  // u and v in x and y
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;

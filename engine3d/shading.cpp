@@ -116,8 +116,20 @@ Rgba Texel(const __Texture& t, int column, int row) {
 }
 
 float ChannelSum(const __Texture& t, int column, int row, int maxChannel) {
-  const Rgba texel = Texel(t, column, row);
-  return (texel.r + texel.g + texel.b) * float(maxChannel);
+  const size_t at = (size_t(row) * size_t(t.width) + size_t(column)) * 4;
+  float raw[3];
+  for (int i = 0; i < 3; ++i) {
+    if (t.isDeep) {
+      uint16_t word;
+      std::memcpy(&word, t.pixels + 2 * (at + i), sizeof word);
+      raw[i] = word;
+    } else {
+      raw[i] = t.pixels[at + i];
+    }
+  }
+  // As the texel's red + green + blue in 0..1, in that order.
+  const float scale = t.isDeep ? 1.0f / 32768 : 1.0f / 255;
+  return (raw[2] * scale + raw[1] * scale + raw[0] * scale) * float(maxChannel);
 }
 
 double Wrap(double s, int size) {

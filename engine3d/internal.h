@@ -221,6 +221,19 @@ struct RowExtents {
   int firstTouched = 0, lastTouched = -1;
 };
 
+// Which runs of kDirtyChunk columns of each band row a band has written in
+// its depth and edge images, one bit per run.
+constexpr int kDirtyChunk = 32;
+struct DirtyChunks {
+  size_t wordsPerRow = 0;
+  std::vector<uint64_t> bits;
+  void Mark(int row, int firstColumn, int lastColumn) {
+    uint64_t* words = bits.data() + size_t(row) * wordsPerRow;
+    for (int chunk = firstColumn / kDirtyChunk; chunk <= lastColumn / kDirtyChunk; ++chunk)
+      words[chunk / 64] |= uint64_t(1) << (chunk % 64);
+  }
+};
+
 // One band: image rows y0 .. y1 - 1 and the work images of its rows.
 struct Band {
   const Frame* f = nullptr;
@@ -233,7 +246,7 @@ struct Band {
   // first column, last column), and the columns of each band row that the
   // band's depth and edge images have been written in.
   const int* boxes = nullptr;
-  RowExtents* dirty = nullptr;
+  DirtyChunks* dirty = nullptr;
   StopCheck* stop = nullptr;
 
   bool InRows(int y) const { return y >= y0 && y < y1; }

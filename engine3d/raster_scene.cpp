@@ -214,13 +214,9 @@ void DrawBandPass(Band& band, const int* order, int count) {
                                                  const __Point3ds& c) {
     if (band.dirty) {
       const int* box = band.boxes + 4 * size_t(k);
-      RowExtents& dirty = *band.dirty;
       const int first = std::max(box[0], band.y0) - band.y0;
       const int last = std::min(box[1], band.y1 - 1) - band.y0;
-      for (int row = first; row <= last; ++row) {
-        dirty.low[size_t(row)] = std::min(dirty.low[size_t(row)], box[2]);
-        dirty.high[size_t(row)] = std::max(dirty.high[size_t(row)], box[3]);
-      }
+      for (int row = first; row <= last; ++row) band.dirty->Mark(row, box[2], box[3]);
     }
 
     if (mode == 0) {
@@ -326,7 +322,7 @@ struct RenderContext::Buffers {
     bool depthClean = false, compositeClean = false;
     int rows = 0, width = 0;
     bool deep = false;
-    RowExtents dirty;
+    DirtyChunks dirty;
   };
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
@@ -424,8 +420,8 @@ class BandRunner {
       try {
         w.touched.low.reserve(size_t(bandRows_));
         w.touched.high.reserve(size_t(bandRows_));
-        w.dirty.low.resize(size_t(bandRows_));
-        w.dirty.high.resize(size_t(bandRows_));
+        w.dirty.wordsPerRow = size_t((f.width + kDirtyChunk - 1) / kDirtyChunk + 63) / 64;
+        w.dirty.bits.resize(size_t(bandRows_) * w.dirty.wordsPerRow);
       } catch (const std::bad_alloc&) {
         ok = false;
       }
@@ -472,22 +468,29 @@ class BandRunner {
       std::memset(w.scratch.bytes(), 0, rows * rowChannels * bytesPerChannel);
       std::memset(w.edgeColour.bytes(), 0, rows * rowChannels * bytesPerChannel);
     }
-    for (int row = 0; row < bandRows_; ++row) {
-      const int low = w.dirty.low[size_t(row)], high = w.dirty.high[size_t(row)];
-      if (low > high) continue;
-      const size_t count = size_t(high - low + 1);
-      if (ownDepth_ && w.depthClean)
-        std::memset(w.depth.floats() + size_t(row) * size_t(f.width) + size_t(low), 0xFE,
-                    count * sizeof(float));
-      if (composite_ && w.compositeClean)
-        std::memset(w.edgeColour.bytes() +
-                        (size_t(row) * rowChannels + size_t(low) * 4) * bytesPerChannel,
-                    0, count * 4 * bytesPerChannel);
+    const bool clearDepth = ownDepth_ && w.depthClean;
+    const bool clearEdge = composite_ && w.compositeClean;
+    for (int row = 0; row < bandRows_ && (clearDepth || clearEdge); ++row) {
+      const uint64_t* words = w.dirty.bits.data() + size_t(row) * w.dirty.wordsPerRow;
+      for (size_t word = 0; word < w.dirty.wordsPerRow; ++word) {
+        for (uint64_t bits = words[word]; bits != 0; bits &= bits - 1) {
+          int bit = 0;
+          while (!((bits >> bit) & 1)) ++bit;
+          const int low = int(word * 64 + size_t(bit)) * kDirtyChunk;
+          const size_t count = size_t(std::min(kDirtyChunk, f.width - low));
+          if (clearDepth)
+            std::memset(w.depth.floats() + size_t(row) * size_t(f.width) + size_t(low), 0xFE,
+                        count * sizeof(float));
+          if (clearEdge)
+            std::memset(w.edgeColour.bytes() +
+                            (size_t(row) * rowChannels + size_t(low) * 4) * bytesPerChannel,
+                        0, count * 4 * bytesPerChannel);
+        }
+      }
     }
     // An image this band does not use is not kept clean either.
     w.depthClean = w.compositeClean = false;
-    w.dirty.low.assign(size_t(bandRows_), f.width);
-    w.dirty.high.assign(size_t(bandRows_), -1);
+    std::fill(w.dirty.bits.begin(), w.dirty.bits.end(), 0);
     const size_t depthBytes = size_t(band.y1 - band.y0) * size_t(f.width) * sizeof(float);
     if (ownDepth_) {
       band.depth = DepthPlane{w.depth.floats(), f.width, band.y0};

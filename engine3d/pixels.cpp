@@ -1,5 +1,4 @@
-// Pixel writes, the active per-pixel function and the per-triangle scratch
-// compositing.
+// Pixel writes and the per-triangle scratch compositing.
 #include "engine3d/internal.h"
 
 #include <algorithm>
@@ -49,36 +48,6 @@ void PlotPixel(const Band& band, const Plane& image, int x, int y, float red, fl
     Plot<true>(band, image, x, y, red, green, blue, opacity);
   else
     Plot<false>(band, image, x, y, red, green, blue, opacity);
-}
-
-float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
-                 __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
-                 __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]) {
-  const Frame& f = *band.f;
-  const Scene& s = f.scene;
-  rgb[0] = rgb[1] = rgb[2] = 0;
-  float opacity;
-  if (f.custom) {
-    opacity = f.custom(float(s.offsetX), float(s.offsetY), s.target, s.source,
-                       float(x - s.offsetX), float(y - s.offsetY), depth, triangle, s.materials,
-                       s.materialCount, rgb[0], rgb[1], rgb[2], &normal, hasUV ? 1 : 0, u, v,
-                       s.textures, s.lightCount, s.lights, previous, s.glass, float(plane.A),
-                       float(plane.B), float(plane.C), float(plane.D));
-  } else {
-    opacity = ShadeSurface(band, surface, float(s.offsetX), float(s.offsetY),
-                           float(x - s.offsetX), float(y - s.offsetY), depth, &normal, hasUV, u,
-                           v, previous, float(plane.A), float(plane.B), float(plane.C),
-                           float(plane.D), rgb[0], rgb[1], rgb[2]);
-  }
-  if (!(opacity > 0)) return 0;
-  return opacity > 1 ? 1 : opacity;
-}
-
-void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out) {
-  const Scene& s = band.f->scene;
-  if (!band.f->custom)
-    PrepareSurface(band, triangle, s.materials, s.materialCount, s.textures, s.lightCount,
-                   s.lights, s.glass, out);
 }
 
 void ResetExtents(const Band& band) {

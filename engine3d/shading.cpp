@@ -1,5 +1,5 @@
-// The built-in per-pixel function: light model, texture maps, reflection
-// and glass.
+// The built-in per-pixel function (light model, texture maps, reflection
+// and glass) and the call of the active one.
 #include "engine3d/internal.h"
 
 #include <algorithm>
@@ -579,15 +579,20 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
   for (int l = 0; l < s.lightCount; ++l) {
     const light3ds& light = s.lights[l];
     float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
-    const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
-    if (length > 0) {
-      const float inverse = 1 / length;
-      lx *= inverse;
-      ly *= inverse;
-      lz *= inverse;
+    float d = 0;
+    // The direction's length does not change the sign: a light behind the
+    // surface needs no square root.
+    if ((lx * nx + ly * ny + lz * nz) * light.multiplier > 0) {
+      const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
+      if (length > 0) {
+        const float inverse = 1 / length;
+        lx *= inverse;
+        ly *= inverse;
+        lz *= inverse;
+      }
+      d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
+      if (!(d > 0)) d = 0;
     }
-    float d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
-    if (!(d > 0)) d = 0;
     // A light behind the surface (d = 0) is common with the second light
     // below the image plane; 0 to a positive power needs no call.
     float power;
@@ -608,6 +613,36 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
   green = ClampChannel(result[1] * high, high);
   blue = ClampChannel(result[2] * high, high);
   return opacity;
+}
+
+float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
+                 __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
+                 __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]) {
+  const Frame& f = *band.f;
+  const Scene& s = f.scene;
+  rgb[0] = rgb[1] = rgb[2] = 0;
+  float opacity;
+  if (f.custom) {
+    opacity = f.custom(float(s.offsetX), float(s.offsetY), s.target, s.source,
+                       float(x - s.offsetX), float(y - s.offsetY), depth, triangle, s.materials,
+                       s.materialCount, rgb[0], rgb[1], rgb[2], &normal, hasUV ? 1 : 0, u, v,
+                       s.textures, s.lightCount, s.lights, previous, s.glass, float(plane.A),
+                       float(plane.B), float(plane.C), float(plane.D));
+  } else {
+    opacity = ShadeSurface(band, surface, float(s.offsetX), float(s.offsetY),
+                           float(x - s.offsetX), float(y - s.offsetY), depth, &normal, hasUV, u,
+                           v, previous, float(plane.A), float(plane.B), float(plane.C),
+                           float(plane.D), rgb[0], rgb[1], rgb[2]);
+  }
+  if (!(opacity > 0)) return 0;
+  return opacity > 1 ? 1 : opacity;
+}
+
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out) {
+  const Scene& s = band.f->scene;
+  if (!band.f->custom)
+    PrepareSurface(band, triangle, s.materials, s.materialCount, s.textures, s.lightCount,
+                   s.lights, s.glass, out);
 }
 
 float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,

@@ -10,6 +10,7 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 namespace rf::engine3d {

@@ -20,10 +20,12 @@
 // per-pixel function installed with __SetNewRenderOnePixel, which is only
 // ever called on the calling thread.
 //
-// Stopping: shouldStop is called only on the calling thread, between pieces
-// of work, at least every few milliseconds of it; worker threads never call
-// it. When it answers true the render ends as soon as every thread has left
-// its current piece, and the target holds part of the picture.
+// Stopping: shouldStop is called only on the calling thread: at its first
+// few thousand pixels of work, then about every 10 ms (every few thousand
+// pixels, once 10 ms have passed since the last call), also while the
+// calling thread waits for the others; worker threads never call it. When it
+// answers true the render ends as soon as every thread has finished its
+// current few thousand pixels, and the target holds part of the picture.
 #pragma once
 
 #include "engine3d/engine3d.h"

@@ -575,7 +575,9 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
 
 int ThreadCount(const RenderControl& control) {
   int threads = control.threads;
-  if (threads <= 0) threads = int(std::thread::hardware_concurrency());
+  // The processors this process may run on: a host or the user may have
+  // narrowed them to fewer than the machine has.
+  if (threads <= 0) threads = platform::UsableProcessorCount();
   return std::clamp(threads, 1, 64);
 }
 

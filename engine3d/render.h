@@ -35,7 +35,7 @@
 namespace rf::engine3d {
 
 struct RenderControl {
-  int threads = 0;  // 0: one per core; 1: the calling thread only
+  int threads = 0;  // 0: one per processor the process may use; 1: the calling thread only
   bool (*shouldStop)(void* context) = nullptr;  // polled on the calling thread only
   void* context = nullptr;
 };

@@ -104,6 +104,10 @@ void* AllocPages(size_t bytes) {
   size_t total = bytes + kBlockHeader;
   void* p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return nullptr;
+  // Image-sized buffers are written whole right after they are made: large
+  // pages spare a fault per 4 KB (a third of a plain run's time went there).
+  // Only a hint; where the system has none to give, small pages serve.
+  if (total >= (size_t(4) << 20)) madvise(p, total, MADV_HUGEPAGE);
   std::memcpy(p, &total, sizeof(total));
   return static_cast<uint8_t*>(p) + kBlockHeader;
 }

@@ -383,10 +383,10 @@ bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileF
 
 // `decoderRefused` tells a failure of the system's decoder from a file that
 // was refused before it (size, memory).
-bool ReadWic(FileFormat format, const Source& source, Image& image, bool& decoderRefused, std::string& error) {
-  const std::string& path = source.path;
+bool ReadWic(FileFormat format, const Source& file, Image& image, bool& decoderRefused, std::string& error) {
+  const std::string& path = file.path;
   Header header;
-  if (!PeekHeader(format, source, header, error)) return false;
+  if (!PeekHeader(format, file, header, error)) return false;
   IWICImagingFactory* factory = Factory(error);
   if (!factory) return false;
   std::wstring wide;

@@ -318,7 +318,10 @@ int RunBatch(const ApplySettings& s, const HostDescriptor* script) {
   auto work = [&]() {
     for (size_t i = next++; i < jobs.size(); i = next++) {
       if (jobs[i].error.empty()) RunJob(jobs[i], s, script, moduleLock);
-      if (!jobs[i].error.empty()) Report(jobs[i].input + ": " + jobs[i].error);
+      const Job& job = jobs[i];
+      // Most messages name their file already.
+      if (!job.error.empty())
+        Report(job.error.find("'" + job.input + "'") == std::string::npos ? job.input + ": " + job.error : job.error);
       ++g_progress.finished;
       if (g_progress.bar) {
         std::lock_guard<std::mutex> hold(g_progress.lock);

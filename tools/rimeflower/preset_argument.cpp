@@ -1,5 +1,6 @@
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/platform.h"
 #include "presets/preset_file.h"
@@ -18,8 +19,8 @@ std::string NotAPreset(const std::string& path) {
 
 }  // namespace
 
-// A file that exists is taken as the preset, so that a path always means
-// that file; otherwise the name is looked up as the dialog would find it,
+// Anything that exists under that name is taken as the preset (and a FIFO
+// or a folder refused), so that a path always means that file; otherwise the name is looked up as the dialog would find it,
 // Basic first, and "Default" is the dialog's reset entry.
 bool LoadPresetArgument(const std::string& pluginFolder, const std::string& nameOrFile, ParameterRecord& record,
                         std::string& error) {
@@ -27,7 +28,8 @@ bool LoadPresetArgument(const std::string& pluginFolder, const std::string& name
     error = "empty preset name";
     return false;
   }
-  if (platform::FileExists(nameOrFile)) {
+  std::error_code failed;
+  if (std::filesystem::exists(std::filesystem::symlink_status(nameOrFile, failed))) {
     uint64_t bytes = 0;
     if (!CheckInputFile(nameOrFile, bytes, error)) return false;
     if (presets::ReadPresetFile(nameOrFile, record)) {

@@ -2,12 +2,12 @@
 // found by content, each codec's reader, the size checks): a file is either
 // refused with a message or read into a whole image no larger than its data
 // can justify, and a small image read survives being written and read back.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
 
 #include "tools/imagefile/image_io.h"
@@ -18,9 +18,10 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
+// The reader takes a path; each process writes files of its own.
 std::string TempPath(const char* what) {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir && *dir ? dir : "/tmp") + "/rf-fuzz-" + what + "-" + std::to_string(getpid());
+  static const std::string self = std::to_string(std::random_device{}());
+  return (std::filesystem::temp_directory_path() / ("rf-fuzz-" + self + "-" + what)).string();
 }
 
 bool WriteAll(const std::string& path, const uint8_t* data, size_t size) {

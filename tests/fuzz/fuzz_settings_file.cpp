@@ -1,12 +1,12 @@
 // Arbitrary bytes as the dialog's settings file: reading never fails loudly,
 // changes only the fields whose keys it finds, and what it reads survives
 // being written and read again.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <random>
 #include <string>
 
 #include "presets/settings_file.h"
@@ -17,10 +17,10 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-// The reader takes a path; each process writes its own file.
+// The reader takes a path; each process writes files of its own.
 std::string TempPath(const char* what) {
-  const char* dir = std::getenv("TMPDIR");
-  return std::string(dir && *dir ? dir : "/tmp") + "/rf-fuzz-" + what + "-" + std::to_string(getpid());
+  static const std::string self = std::to_string(std::random_device{}());
+  return (std::filesystem::temp_directory_path() / ("rf-fuzz-" + self + "-" + what)).string();
 }
 
 bool WriteAll(const std::string& path, const uint8_t* data, size_t size) {

@@ -34,7 +34,7 @@ struct Replay {
   T Take() {
     T v{};
     const size_t n = size < sizeof v ? size : sizeof v;
-    std::memcpy(&v, data, n);
+    if (n) std::memcpy(&v, data, n);
     data += n;
     size -= n;
     return v;

@@ -18,7 +18,7 @@ void Check(bool condition) {
 uint32_t Take32(const uint8_t*& data, size_t& size) {
   uint32_t v = 0;
   const size_t n = size < 4 ? size : 4;
-  std::memcpy(&v, data, n);
+  if (n) std::memcpy(&v, data, n);
   data += n;
   size -= n;
   return v;

@@ -13,9 +13,9 @@
 
 namespace rf::tools {
 
-uint64_t MaxPixelsForData(uint64_t dataBytes, uint64_t pixelsPerByte) {
+uint64_t MaxPixelsForData(uint64_t dataBytes, uint64_t pixelsPerByte, uint64_t alwaysDecoded) {
   const uint64_t justified = dataBytes > UINT64_MAX / pixelsPerByte ? UINT64_MAX : dataBytes * pixelsPerByte;
-  return justified > kPixelsAlwaysDecoded ? justified : kPixelsAlwaysDecoded;
+  return justified > alwaysDecoded ? justified : alwaysDecoded;
 }
 
 namespace codecs {
@@ -34,7 +34,8 @@ bool SizeAcceptable(uint64_t width, uint64_t height, const Source& source, uint6
             " (--max-megapixels)";
     return false;
   }
-  if (pixelsPerByte && width * height > MaxPixelsForData(source.bytes, pixelsPerByte)) {
+  if (pixelsPerByte &&
+      width * height > MaxPixelsForData(source.bytes, pixelsPerByte, source.limits.alwaysDecodedPixels)) {
     error = "the header claims " + std::to_string(width) + " x " + std::to_string(height) +
             " pixels, more than the file's " + std::to_string(source.bytes) +
             " bytes can hold; the file is damaged or truncated";

@@ -40,12 +40,13 @@ constexpr uint64_t kPixelsAlwaysDecoded = 16ull * 1000 * 1000;
 
 struct ReadLimits {
   uint64_t maxPixels = kMaxImagePixels;
+  uint64_t alwaysDecodedPixels = kPixelsAlwaysDecoded;
 };
 
 // The most pixels `dataBytes` of compressed data can stand for, when one byte
 // decodes to at most `pixelsPerByte` pixels, but never less than
-// kPixelsAlwaysDecoded.
-uint64_t MaxPixelsForData(uint64_t dataBytes, uint64_t pixelsPerByte);
+// `alwaysDecoded`.
+uint64_t MaxPixelsForData(uint64_t dataBytes, uint64_t pixelsPerByte, uint64_t alwaysDecoded = kPixelsAlwaysDecoded);
 
 // The format an output name's extension names (PNG for .png, ...), Unknown
 // when it has none or names none. Only the file's own name is looked at.

@@ -266,7 +266,22 @@ bool ReadTiff(const Source& source, Image& image, std::string& error) {
   // Uncompressed samples take at least a bit a pixel; anything else gets
   // the wide bound.
   const uint64_t perByte = compression == COMPRESSION_NONE ? 8 : kAnyPixelsPerByte;
-  bool ok = SizeAcceptable(w, h, Source{source.path, TiffDataBytes(tif, source.bytes), source.limits}, perByte, error);
+  const uint64_t dataBytes = TiffDataBytes(tif, source.bytes);
+  bool ok = SizeAcceptable(w, h, Source{source.path, dataBytes, source.limits}, perByte, error);
+  // A pixel's cost is its samples times their bits, and a header may claim
+  // thousands of samples: what the decoder works through is bounded by the
+  // data too, not only the pixel count.
+  const uint64_t rawBytes = (uint64_t(w) * spp * bps + 7) / 8 * h;
+  const uint64_t rawLimit = std::max(source.limits.alwaysDecodedPixels * 8,
+                                     compression == COMPRESSION_NONE ? dataBytes : dataBytes * (kAnyPixelsPerByte / 8));
+  if (ok && (spp == 0 || spp > 8 || bps == 0 || bps > 32)) {
+    error = "TIFF: pixels of " + std::to_string(spp) + " samples of " + std::to_string(bps) + " bits are not read";
+    ok = false;
+  } else if (ok && rawBytes > rawLimit) {
+    error = "TIFF: the header claims " + std::to_string(rawBytes) + " bytes of samples, more than the file's " +
+            std::to_string(dataBytes) + " bytes of data can hold; the file is damaged or truncated";
+    ok = false;
+  }
   const int pages = int(std::min<uint64_t>(TIFFNumberOfDirectories(tif), 1000000));
   const bool plain = (bps == 8 || bps == 16) && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif);
   int colour = photometric == PHOTOMETRIC_SEPARATED ? 4 : (photometric == PHOTOMETRIC_RGB ? 3 : 1);

@@ -64,6 +64,7 @@ TEST_F(HostileRunsPosix, SpecialFilesAreRefusedBeforeTheyAreOpened) {
       {"apply " + Quoted("in.png") + " -o " + Quoted("out.png") + " --path " + Quoted("fifo"), "is not a regular file"},
       {"apply " + Quoted("in.png") + " -o " + Quoted("out.png") + " --play " + Quoted("fifo"), "is a FIFO"},
       {"apply " + Quoted("in.png") + " -o " + Quoted("out.png") + " --preset " + Quoted("fifo"), "is a FIFO"},
+      {"info " + Quoted("fifo"), "is a FIFO"},
   };
   for (const auto& row : rows) {
     const Snapshot before = Take();

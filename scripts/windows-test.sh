@@ -150,4 +150,4 @@ done
 printf 'apply in.jpg (from the same decoded pixels): '
 "$check" compare out-linux-in.jpg.png out-win-in.jpg.png --max-diff 1 --max-fraction 0.001
 
-scripts/windows-ui-test.sh
+"$root/scripts/windows-ui-test.sh"

@@ -29,7 +29,7 @@ namespace {
 
 const char* const kApplyHelp =
     "usage: rimeflower apply IN -o OUT [options]\n"
-    "       rimeflower apply IN... --out-dir DIR [--suffix S] [--format F] [--jobs N] [options]\n"
+    "       rimeflower apply IN... --out-dir DIR [--suffix S] [--jobs N] [options]\n"
     "\n"
     "Applies the Rimeflower filter to the image file IN (PNG, JPEG, TIFF, PGM/PPM)\n"
     "and writes OUT in the format its extension names (or --format; a name without\n"
@@ -63,8 +63,10 @@ const char* const kApplyHelp =
     "  --repeat               run as \"repeat last filter\" (no parameters step)\n"
     "  --record ACTION        write the values the filter recorded to a text file\n"
     "  --play ACTION          play a recorded action back (--set values still apply;\n"
-    "                         not with --preset or --defaults, which would replace it)\n"
-    "  --max-megapixels N     refuse images of more than N million pixels (default 400)\n"
+    "                         not with --preset or --defaults, which would replace\n"
+    "                         its values)\n"
+    "  --max-megapixels N     refuse images of more than N million pixels\n"
+    "                         (default 400)\n"
     "  --quiet                no progress bar\n"
     "  --plugin-dir DIR       the folder holding Rimeflower64.8bf\n"
     "  --forget               do not store the values used as the last used\n"

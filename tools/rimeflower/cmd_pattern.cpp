@@ -178,6 +178,10 @@ int CmdPattern(const Args& args) {
     formatName = "txt";
     if (EndsWith(outputPath, ".obj")) formatName = "obj";
     if (EndsWith(outputPath, ".svg")) formatName = "svg";
+    // Text under an image's name would mislead whoever opens it.
+    const FileFormat image = FormatFromExtension(outputPath);
+    if (image != FileFormat::Unknown)
+      return UsageError(kCommand, "'" + outputPath + "' names an image; the pattern is written as txt, obj or svg");
   }
   const Format format = formatName == "obj" ? Format::Obj : formatName == "svg" ? Format::Svg : Format::Txt;
   if (!outputPath.empty()) {

@@ -138,6 +138,8 @@ TEST_F(HostileRuns, OutputNamesThatCannotBeWrittenAreRefused) {
   Check({
       {"an extension that names no format", run("apply", "out.bmp"), 2, "names no image format; write one of PNG (.png)", {}},
       {"the same for the mask", run("mask", "mask.gif"), 2, "names no image format", {}},
+      {"a pattern under an image's name", [](HostileRuns& t) { return "pattern -o " + t.Quoted("p.png"); }, 2,
+       "names an image; the pattern is written as txt, obj or svg", {}},
       {"a device name", run("apply", "NUL.png"), 1, "is the name of a device on Windows", {}},
       {"a device name in any case, for text", run("contours", "com1.txt"), 1, "is the name of a device", {}},
       {"a folder as the target",

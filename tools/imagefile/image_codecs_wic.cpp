@@ -90,11 +90,14 @@ std::string Describe(FileFormat format, const char* doing, HRESULT hr) {
   return std::string(FormatName(format)) + ": " + what + " (" + Hex(hr) + ")";
 }
 
-// The factory lives for the whole process. COM is joined once, in the
-// multithreaded apartment; a caller that already chose another apartment for
-// this thread keeps it, and WIC works in either.
+// The factory lives for the whole process. Every thread that reads or
+// writes (a batch runs several) joins the multithreaded apartment once, so
+// the apartment does not end with the thread that made the factory; a
+// caller that already chose another apartment for its thread keeps it, and
+// WIC works in either.
 IWICImagingFactory* Factory(std::string& error) {
-  static HRESULT comState = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  thread_local const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  static const HRESULT comState = joined;
   static IWICImagingFactory* factory = nullptr;
   static HRESULT created = [] {
     if (FAILED(comState) && comState != RPC_E_CHANGED_MODE) return comState;

@@ -1,5 +1,6 @@
 #include "tools/hostlib/action_file.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -12,33 +13,23 @@ namespace rf::tools {
 
 using host::kTypeFloat;
 
-bool WriteActionFile(const std::string& path, const HostDescriptor& descriptor, std::string& error) {
-  const std::string temp = path + ".partial";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot create '" + temp + "'";
-    return false;
-  }
-  std::fprintf(f, "# Rimeflower action: one parameter per line, KEY TYPE VALUE\n");
+std::string FormatActionText(const HostDescriptor& descriptor) {
+  std::string text = "# Rimeflower action: one parameter per line, KEY TYPE VALUE\n";
+  char line[160];
   for (const DescriptorValue& v : descriptor.values) {
     char key[5];
     for (int i = 0; i < 4; ++i) key[i] = char((v.key >> (24 - 8 * i)) & 0xFF);
     key[4] = 0;
     const ScriptedParameter* p = FindParameterByKey(v.key);
     if (v.type == kTypeFloat)
-      std::fprintf(f, "%s doub %.17g", key, v.real);
+      std::snprintf(line, sizeof line, "%s doub %.17g", key, v.real);
     else
-      std::fprintf(f, "%s long %d", key, int(v.integer));
-    std::fprintf(f, "%s%s\n", p ? "\t# " : "", p ? p->name : "");
+      std::snprintf(line, sizeof line, "%s long %d", key, int(v.integer));
+    text += line;
+    if (p) text += std::string("\t# ") + p->name;
+    text += '\n';
   }
-  const bool ok = std::fflush(f) == 0 && !std::ferror(f);
-  std::fclose(f);
-  if (!ok || !platform::RenameReplacing(temp, path)) {
-    std::remove(temp.c_str());
-    error = "cannot write '" + path + "'";
-    return false;
-  }
-  return true;
+  return text;
 }
 
 bool ReadActionFile(const std::string& path, HostDescriptor& descriptor, std::string& error) {
@@ -48,26 +39,52 @@ bool ReadActionFile(const std::string& path, HostDescriptor& descriptor, std::st
     error = "cannot open the action '" + path + "'";
     return false;
   }
-  char line[512];
+  std::string text;
+  char chunk[4096];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxActionFileBytes)
+    text.append(chunk, n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) {
+    error = "cannot read the action '" + path + "'";
+    return false;
+  }
+  if (text.size() > kMaxActionFileBytes) {
+    error = "'" + path + "' is too large for an action (" + std::to_string(kMaxActionFileBytes >> 20) + " MB at most)";
+    return false;
+  }
+  return ParseActionText(text, path, descriptor, error);
+}
+
+bool ParseActionText(const std::string& text, const std::string& name, HostDescriptor& descriptor,
+                     std::string& error) {
+  descriptor = HostDescriptor{};
   int number = 0;
-  bool ok = true;
-  while (ok && std::fgets(line, sizeof(line), f)) {
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     ++number;
-    std::string text = line;
-    const size_t hash = text.find('#');
-    if (hash != std::string::npos) text.resize(hash);
-    if (text.find_first_not_of(" \t\r\n") == std::string::npos) continue;
-    char key[5] = {}, type[8] = {}, value[128] = {};
-    // Keys are exactly four characters, blanks included.
-    if (text.size() < 6 || std::sscanf(text.c_str() + 4, " %7s %127s", type, value) != 2) {
-      ok = false;
-    } else {
-      std::memcpy(key, text.data(), 4);
+    const size_t hash = line.find('#');
+    if (hash != std::string::npos) line.resize(hash);
+    if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+    // Keys are exactly four characters, blanks included; a NUL would cut
+    // the line short for the number readers below.
+    bool ok = line.size() >= 6 && line.size() < 512 && line.find('\0') == std::string::npos;
+    char type[8] = {}, value[128] = {};
+    if (ok) ok = std::sscanf(line.c_str() + 4, " %7s %127s", type, value) == 2;
+    if (ok) {
+      char key[5] = {};
+      std::memcpy(key, line.data(), 4);
       const uint32_t code = FourCC(key);
       char* end = nullptr;
+      errno = 0;
       if (std::strcmp(type, "long") == 0) {
         const long long v = std::strtoll(value, &end, 10);
-        ok = *end == 0 && v >= INT32_MIN && v <= UINT32_MAX;
+        ok = *end == 0 && errno == 0 && v >= INT32_MIN && v <= UINT32_MAX;
         if (ok) descriptor.PutInteger(code, int32_t(uint32_t(v)));
       } else if (std::strcmp(type, "doub") == 0) {
         const double v = std::strtod(value, &end);
@@ -77,10 +94,13 @@ bool ReadActionFile(const std::string& path, HostDescriptor& descriptor, std::st
         ok = false;
       }
     }
-    if (!ok) error = "'" + path + "' line " + std::to_string(number) + ": expected KEY long|doub VALUE";
+    if (!ok) {
+      error = "'" + name + "' line " + std::to_string(number) + ": expected KEY long|doub VALUE";
+      descriptor = HostDescriptor{};
+      return false;
+    }
   }
-  std::fclose(f);
-  return ok;
+  return true;
 }
 
 }  // namespace rf::tools

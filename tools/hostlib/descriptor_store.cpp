@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/platform.h"
@@ -133,6 +134,12 @@ bool DescriptorRegistry::Load() {
   if (path_.empty()) return true;
   std::ifstream in(path_);
   if (!in) return !platform::FileExists(path_);
+  Parse(in);
+  return true;
+}
+
+void DescriptorRegistry::Parse(std::istream& in) {
+  persistent_.clear();
   std::string line;
   while (std::getline(in, line)) {
     std::istringstream fields(line);
@@ -147,7 +154,6 @@ bool DescriptorRegistry::Load() {
       if (fields >> v) persistent_[key].PutFloat(code, v);
     }
   }
-  return true;
 }
 
 bool DescriptorRegistry::Save() const {
@@ -158,7 +164,9 @@ bool DescriptorRegistry::Save() const {
     for (size_t i = 1; i <= slash; ++i)
       if (platform::IsPathSeparator(path_[i]) || i == slash) platform::MakeDirectory(path_.substr(0, i == slash ? slash : i));
   }
-  const std::string temp = path_ + ".partial";
+  // A name of this run's own: two commands at once never write into one
+  // temporary file.
+  const std::string temp = path_ + ".partial-" + std::to_string(std::random_device{}());
   {
     std::ofstream out(temp, std::ios::trunc);
     if (!out) return false;

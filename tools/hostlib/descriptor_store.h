@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <map>
 #include <string>
 #include <vector>
@@ -52,6 +53,9 @@ class DescriptorRegistry {
  public:
   explicit DescriptorRegistry(std::string path);
   bool Load();  // false when the file exists but cannot be read; missing file is fine
+  // Replaces the persistent entries with those of a registry file's text;
+  // lines that cannot be read are skipped.
+  void Parse(std::istream& in);
   bool Save() const;
   void Register(const std::string& key, const HostDescriptor& d, bool persistent);
   void Erase(const std::string& key);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <new>
+#include <type_traits>
 #include <set>
 
 #include "host/interface/result_codes.h"
@@ -669,53 +671,73 @@ SPErr ReallocateBlock(void* block, size_t size, void** out) {
 
 SPErr Undefined() { return kSPNoError; }
 
+// The procedures run between the module's frames, which no exception may
+// cross: those that allocate answer out of memory (or no object) instead.
+template <class R>
+R OutOfMemory() {
+  if constexpr (std::is_pointer_v<R>) return nullptr;
+  else return R(kMemFullErr);
+}
+template <auto Procedure>
+struct NoThrow;
+template <class R, class... A, R (*Procedure)(A...)>
+struct NoThrow<Procedure> {
+  static R Call(A... a) {
+    try {
+      return Procedure(a...);
+    } catch (const std::bad_alloc&) {
+      return OutOfMemory<R>();
+    }
+  }
+};
+
 }  // namespace
 
 PluginHost::Impl::Impl() {
   handleProcs = HandleProcs{1, 8, HNew, HDispose, HGetSize, HSetSize, HLock, HUnlock, HRecoverSpace, HDispose};
   propertyProcs.propertyProcsVersion = 1;
   propertyProcs.numPropertyProcs = 2;
-  propertyProcs.getPropertyProc = GetProperty;
+  propertyProcs.getPropertyProc = NoThrow<GetProperty>::Call;
   propertySuite = propertyProcs;
   readProcs.readDescriptorProcsVersion = 0;
   readProcs.numReadDescriptorProcs = 18;
-  readProcs.openReadDescriptorProc = OpenRead;
+  readProcs.openReadDescriptorProc = NoThrow<OpenRead>::Call;
   readProcs.closeReadDescriptorProc = CloseRead;
   readProcs.getKeyProc = GetKey;
   readProcs.getIntegerProc = GetIntegerValue;
   readProcs.getFloatProc = GetFloatValue;
   writeProcs.writeDescriptorProcsVersion = 0;
   writeProcs.numWriteDescriptorProcs = 16;
-  writeProcs.openWriteDescriptorProc = OpenWrite;
-  writeProcs.closeWriteDescriptorProc = CloseWrite;
-  writeProcs.putIntegerProc = PutIntegerValue;
-  writeProcs.putFloatProc = PutFloatValue;
+  writeProcs.openWriteDescriptorProc = NoThrow<OpenWrite>::Call;
+  writeProcs.closeWriteDescriptorProc = NoThrow<CloseWrite>::Call;
+  writeProcs.putIntegerProc = NoThrow<PutIntegerValue>::Call;
+  writeProcs.putFloatProc = NoThrow<PutFloatValue>::Call;
   basic = SPBasicSuite{Acquire, Release, IsEqual, AllocateBlock, FreeBlock, ReallocateBlock, Undefined};
-  actionDescriptor.Make = AdMake;
+  actionDescriptor.Make = NoThrow<AdMake>::Call;
   actionDescriptor.Free = AdFree;
   actionDescriptor.GetType = AdGetType;
   actionDescriptor.HasKey = AdHasKey;
-  actionDescriptor.PutInteger = AdPutInteger;
-  actionDescriptor.PutFloat = AdPutFloat;
+  actionDescriptor.PutInteger = NoThrow<AdPutInteger>::Call;
+  actionDescriptor.PutFloat = NoThrow<AdPutFloat>::Call;
   actionDescriptor.GetInteger = AdGetInteger;
   actionDescriptor.GetFloat = AdGetFloat;
   actionDescriptor.GetBoolean = AdGetBoolean;
   actionDescriptor.GetStringLength = AdGetStringLength;
   actionDescriptor.GetString = AdGetString;
-  actionDescriptor.GetZString = AdGetZString;
-  actionReference.Make = RefMake;
+  actionDescriptor.GetZString = NoThrow<AdGetZString>::Call;
+  actionReference.Make = NoThrow<RefMake>::Call;
   actionReference.Free = RefFree;
   actionReference.GetForm = RefGetForm;
-  actionReference.PutName = RefPutName;
-  actionReference.PutIdentifier = RefPutIdentifier;
-  actionReference.PutEnumerated = RefPutEnumerated;
-  actionReference.PutProperty = RefPutProperty;
-  actionControl.Get = ControlGet;
+  actionReference.PutName = NoThrow<RefPutName>::Call;
+  actionReference.PutIdentifier = NoThrow<RefPutIdentifier>::Call;
+  actionReference.PutEnumerated = NoThrow<RefPutEnumerated>::Call;
+  actionReference.PutProperty = NoThrow<RefPutProperty>::Call;
+  actionControl.Get = NoThrow<ControlGet>::Call;
   zstring.AddRef = ZsAddRef;
   zstring.Release = ZsRelease;
   zstring.LengthAsUnicodeCString = ZsLength;
   zstring.AsUnicodeCString = ZsAsUnicode;
-  registryProcs = DescriptorRegistryProcs{RegRegister, RegErase, RegGet};
+  registryProcs = DescriptorRegistryProcs{NoThrow<RegRegister>::Call, NoThrow<RegErase>::Call, NoThrow<RegGet>::Call};
   colorSpace.Convert8 = CsConvert8;
 }
 
@@ -729,17 +751,17 @@ PluginHost::Impl::~Impl() {
 
 Handle PluginHost::Impl::NewHandle(int32_t size) {
   if (size < 0 || size > kMaxHandleSize) return nullptr;
-  auto h = std::make_unique<HostHandle>();
   try {
+    auto h = std::make_unique<HostHandle>();
     h->storage.assign(size_t(size) + 1, 0);
+    h->size = size;
+    h->data = h->storage.data();
+    Handle key = &h->data;
+    handles[key] = std::move(h);
+    return key;
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  h->size = size;
-  h->data = h->storage.data();
-  Handle key = &h->data;
-  handles[key] = std::move(h);
-  return key;
 }
 
 VRect PluginHost::Impl::Requested(const PIRect& small, const VRect& large) const {
@@ -918,9 +940,19 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   h.options = &options;
   h.report = &report;
   h.outstandingSuites = 0;
-  h.input = doc.pixels;
-  h.output = doc.pixels;
-  h.mask = doc.selection;
+  try {
+    h.input = doc.pixels;
+    h.output = doc.pixels;
+    h.mask = doc.selection;
+  } catch (const std::bad_alloc&) {
+    // No room for the copies the run works on: out of memory, as an editor
+    // answers it, before the module is called.
+    h.input = h.output = h.mask = std::vector<uint8_t>();
+    h.doc = nullptr;
+    g_current = nullptr;
+    report.result = kMemFullErr;
+    return report;
+  }
 
   // The filter area is the selection's bounding box, or the whole image.
   VRect filter{0, 0, doc.height, doc.width};
@@ -959,13 +991,13 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   fr.wholeSize = fr.imageSize;
   fr.platformData = &h.platformData;
   fr.handleProcs = &h.handleProcs;
-  fr.advanceState = AdvanceState;
-  fr.getPropertyObsolete = options.propertyProcs ? GetProperty : nullptr;
+  fr.advanceState = NoThrow<AdvanceState>::Call;
+  fr.getPropertyObsolete = options.propertyProcs ? NoThrow<GetProperty>::Call : nullptr;
   fr.supportsPadding = 1;
   fr.inputPadding = fr.outputPadding = fr.maskPadding = kWantsErrorOnBoundsException;
   fr.samplingSupport = kHostSupportsIntegralSampling;
   fr.inputRate = fr.maskRate = 0x10000;
-  fr.colorServices = options.colourServices ? ColourServices : nullptr;
+  fr.colorServices = options.colourServices ? NoThrow<ColourServices>::Call : nullptr;
   fr.propertyProcs = options.propertyProcs ? &h.propertyProcs : nullptr;
   h.ports.Describe(doc, h.input, PortOptions{options.layerList, options.unreadableLayer});
   fr.documentInfo = h.ports.Description();

@@ -1,6 +1,8 @@
 #include <png.h>
 #include <tiffio.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +10,7 @@
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "tools/imagefile/image_codecs.h"
 
@@ -24,7 +27,7 @@ void PngError(png_structp png, png_const_charp message) {
 }
 void PngWarning(png_structp, png_const_charp) {}
 
-bool ReadPng(FILE* f, Image& image, std::string& error) {
+bool ReadPng(FILE* f, const Source& source, Image& image, std::string& error) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, PngError, PngWarning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
@@ -39,9 +42,14 @@ bool ReadPng(FILE* f, Image& image, std::string& error) {
   }
   png_init_io(png, f);
   png_set_user_limits(png, 2000000, 2000000);
+  // No chunk is longer than the file, and what a compressed text or profile
+  // chunk inflates to is bounded the same way, so a header that claims
+  // gigabytes costs nothing.
+  const uint64_t chunkLimit = std::min<uint64_t>(std::max<uint64_t>(source.bytes, 1u << 20), 64u << 20);
+  png_set_chunk_malloc_max(png, png_alloc_size_t(chunkLimit));
   png_read_info(png, info);
   const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  if (!SizeAcceptable(w, h, error)) {
+  if (!SizeAcceptable(w, h, source, kPngPixelsPerByte, error)) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
@@ -119,11 +127,21 @@ void JpegErrorExit(j_common_ptr cinfo) {
   std::longjmp(mgr->jump, 1);
 }
 
-bool ReadJpeg(FILE* f, Image& image, std::string& error) {
+// The library would fill the rest of a truncated file with grey and call it
+// a warning; a damaged photograph is refused instead.
+void JpegMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0 || cinfo->err->msg_code != JWRN_JPEG_EOF) return;
+  auto* mgr = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+  std::snprintf(mgr->message, sizeof mgr->message, "the file is truncated");
+  std::longjmp(mgr->jump, 1);
+}
+
+bool ReadJpeg(FILE* f, const Source& source, Image& image, std::string& error) {
   jpeg_decompress_struct cinfo{};
   JpegErrorManager err{};
   cinfo.err = jpeg_std_error(&err.base);
   err.base.error_exit = JpegErrorExit;
+  err.base.emit_message = JpegMessage;
   if (setjmp(err.jump)) {
     error = std::string("JPEG: ") + err.message;
     jpeg_destroy_decompress(&cinfo);
@@ -139,7 +157,8 @@ bool ReadJpeg(FILE* f, Image& image, std::string& error) {
   } else {
     cinfo.out_color_space = JCS_RGB;
   }
-  if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, error)) {
+  if (!SizeAcceptable(cinfo.image_width, cinfo.image_height, source,
+                      cinfo.arith_code ? kArithmeticJpegPixelsPerByte : kJpegPixelsPerByte, error)) {
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -213,10 +232,21 @@ bool WriteJpeg(FILE* f, const Image& image, std::string& error) {
 
 void TiffSilence(const char*, const char*, va_list) {}
 
-bool ReadTiff(const std::string& path, Image& image, std::string& error) {
+// The bytes of image data the first page stores, within the file.
+uint64_t TiffDataBytes(TIFF* tif, uint64_t fileBytes) {
+  const bool tiled = TIFFIsTiled(tif);
+  uint64_t* counts = nullptr;
+  if (!TIFFGetField(tif, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return 0;
+  const uint32_t pieces = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  uint64_t sum = 0;
+  for (uint32_t i = 0; i < pieces && sum < fileBytes; ++i) sum += std::min(counts[i], fileBytes);
+  return std::min(sum, fileBytes);
+}
+
+bool ReadTiff(const Source& source, Image& image, std::string& error) {
   TIFFSetErrorHandler(TiffSilence);
   TIFFSetWarningHandler(TiffSilence);
-  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  TIFF* tif = TIFFOpen(source.path.c_str(), "r");
   if (!tif) {
     error = "TIFF: cannot read the file";
     return false;
@@ -231,7 +261,28 @@ bool ReadTiff(const std::string& path, Image& image, std::string& error) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
   TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
   TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes);
-  bool ok = SizeAcceptable(w, h, error);
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  // Uncompressed samples take at least a bit a pixel; anything else gets
+  // the wide bound.
+  const uint64_t perByte = compression == COMPRESSION_NONE ? 8 : kAnyPixelsPerByte;
+  const uint64_t dataBytes = TiffDataBytes(tif, source.bytes);
+  bool ok = SizeAcceptable(w, h, Source{source.path, dataBytes, source.limits}, perByte, error);
+  // A pixel's cost is its samples times their bits, and a header may claim
+  // thousands of samples: what the decoder works through is bounded by the
+  // data too, not only the pixel count.
+  const uint64_t rawBytes = (uint64_t(w) * spp * bps + 7) / 8 * h;
+  const uint64_t rawLimit = std::max(source.limits.alwaysDecodedPixels * 8,
+                                     compression == COMPRESSION_NONE ? dataBytes : dataBytes * (kAnyPixelsPerByte / 8));
+  if (ok && (spp == 0 || spp > 8 || bps == 0 || bps > 32)) {
+    error = "TIFF: pixels of " + std::to_string(spp) + " samples of " + std::to_string(bps) + " bits are not read";
+    ok = false;
+  } else if (ok && rawBytes > rawLimit) {
+    error = "TIFF: the header claims " + std::to_string(rawBytes) + " bytes of samples, more than the file's " +
+            std::to_string(dataBytes) + " bytes of data can hold; the file is damaged or truncated";
+    ok = false;
+  }
+  const int pages = int(std::min<uint64_t>(TIFFNumberOfDirectories(tif), 1000000));
   const bool plain = (bps == 8 || bps == 16) && planar == PLANARCONFIG_CONTIG && !TIFFIsTiled(tif);
   int colour = photometric == PHOTOMETRIC_SEPARATED ? 4 : (photometric == PHOTOMETRIC_RGB ? 3 : 1);
   if (ok && plain && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_SEPARATED ||
@@ -243,6 +294,7 @@ bool ReadTiff(const std::string& path, Image& image, std::string& error) {
     image.mode = colour == 4 ? ImageMode::CMYK : colour == 3 ? ImageMode::RGB : ImageMode::Gray;
     image.hasAlpha = spp == colour + 1;
     image.format = FileFormat::TIFF;
+    image.pages = std::max(pages, 1);
     ok = Allocate(image, error);
     for (uint32_t y = 0; ok && y < h; ++y) {
       if (TIFFReadScanline(tif, image.pixels.data() + size_t(y) * image.RowBytes(), y, 0) < 0) {
@@ -258,6 +310,7 @@ bool ReadTiff(const std::string& path, Image& image, std::string& error) {
     image.mode = ImageMode::RGB;
     image.hasAlpha = true;
     image.format = FileFormat::TIFF;
+    image.pages = std::max(pages, 1);
     std::vector<uint32_t> raster;
     try {
       raster.resize(size_t(w) * h);
@@ -281,10 +334,14 @@ bool ReadTiff(const std::string& path, Image& image, std::string& error) {
   return ok;
 }
 
-bool WriteTiff(const std::string& path, const Image& image, std::string& error) {
+bool WriteTiff(TempFile& file, const Image& image, std::string& error) {
   TIFFSetErrorHandler(TiffSilence);
   TIFFSetWarningHandler(TiffSilence);
-  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  // libtiff closes the descriptor it is given; the temporary file's own
+  // stays open for the writer that renames it.
+  const int fd = dup(fileno(file.Stream()));
+  TIFF* tif = fd < 0 ? nullptr : TIFFFdOpen(fd, file.Path().c_str(), "w");
+  if (!tif && fd >= 0) close(fd);
   if (!tif) {
     error = "TIFF: cannot create the file";
     return false;
@@ -314,35 +371,25 @@ bool WriteTiff(const std::string& path, const Image& image, std::string& error) 
 
 }  // namespace
 
-bool ReadCompressed(FileFormat format, const std::string& path, Image& image, std::string& error) {
-  if (format == FileFormat::TIFF) return ReadTiff(path, image, error);
-  FILE* f = std::fopen(path.c_str(), "rb");
+bool ReadCompressed(FileFormat format, const Source& source, Image& image, std::string& error) {
+  if (format == FileFormat::TIFF) return ReadTiff(source, image, error);
+  FILE* f = std::fopen(source.path.c_str(), "rb");
   if (!f) {
     error = "cannot open the file";
     return false;
   }
-  const bool ok = format == FileFormat::PNG ? ReadPng(f, image, error) : ReadJpeg(f, image, error);
+  const bool ok = format == FileFormat::PNG ? ReadPng(f, source, image, error) : ReadJpeg(f, source, image, error);
   std::fclose(f);
   return ok;
 }
 
-bool WriteCompressed(FileFormat format, const std::string& path, const Image& image, std::string& error) {
-  if (format == FileFormat::TIFF) return WriteTiff(path, image, error);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    error = "cannot create '" + path + "'";
+bool WriteCompressed(FileFormat format, TempFile& file, const Image& image, std::string& error) {
+  if (format == FileFormat::TIFF) return WriteTiff(file, image, error);
+  if (format == FileFormat::PNG && image.mode == ImageMode::CMYK) {
+    error = "PNG holds no CMYK images; write TIFF or JPEG instead";
     return false;
   }
-  bool ok = format == FileFormat::PNG ? WritePng(f, image, error) : WriteJpeg(f, image, error);
-  if (ok && (std::fflush(f) != 0 || std::ferror(f))) {
-    error = "cannot write '" + path + "'";
-    ok = false;
-  }
-  if (std::fclose(f) != 0 && ok) {
-    error = "cannot write '" + path + "'";
-    ok = false;
-  }
-  return ok;
+  return format == FileFormat::PNG ? WritePng(file.Stream(), image, error) : WriteJpeg(file.Stream(), image, error);
 }
 
 }  // namespace rf::tools::codecs

@@ -90,11 +90,14 @@ std::string Describe(FileFormat format, const char* doing, HRESULT hr) {
   return std::string(FormatName(format)) + ": " + what + " (" + Hex(hr) + ")";
 }
 
-// The factory lives for the whole process. COM is joined once, in the
-// multithreaded apartment; a caller that already chose another apartment for
-// this thread keeps it, and WIC works in either.
+// The factory lives for the whole process. Every thread that reads or
+// writes (a batch runs several) joins the multithreaded apartment once, so
+// the apartment does not end with the thread that made the factory; a
+// caller that already chose another apartment for its thread keeps it, and
+// WIC works in either.
 IWICImagingFactory* Factory(std::string& error) {
-  static HRESULT comState = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  thread_local const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  static const HRESULT comState = joined;
   static IWICImagingFactory* factory = nullptr;
   static HRESULT created = [] {
     if (FAILED(comState) && comState != RPC_E_CHANGED_MODE) return comState;
@@ -308,8 +311,8 @@ bool PeekTiff(FILE* f, Header& h) {
   return true;
 }
 
-bool PeekHeader(FileFormat format, const std::string& path, Header& h, std::string& error) {
-  FILE* f = std::fopen(path.c_str(), "rb");
+bool PeekHeader(FileFormat format, const Source& source, Header& h, std::string& error) {
+  FILE* f = std::fopen(source.path.c_str(), "rb");
   if (!f) {
     error = "cannot open the file";
     return false;
@@ -321,7 +324,9 @@ bool PeekHeader(FileFormat format, const std::string& path, Header& h, std::stri
     error = std::string(FormatName(format)) + ": the file is damaged or truncated";
     return false;
   }
-  return SizeAcceptable(h.width, h.height, error);
+  const uint64_t perByte = format == FileFormat::PNG ? kPngPixelsPerByte
+                          : format == FileFormat::JPEG ? kJpegPixelsPerByte : kAnyPixelsPerByte;
+  return SizeAcceptable(h.width, h.height, source, perByte, error);
 }
 
 // ---- Reading --------------------------------------------------------------
@@ -381,9 +386,10 @@ bool OpenSource(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame, FileF
 
 // `decoderRefused` tells a failure of the system's decoder from a file that
 // was refused before it (size, memory).
-bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& decoderRefused, std::string& error) {
+bool ReadWic(FileFormat format, const Source& file, Image& image, bool& decoderRefused, std::string& error) {
+  const std::string& path = file.path;
   Header header;
-  if (!PeekHeader(format, path, header, error)) return false;
+  if (!PeekHeader(format, file, header, error)) return false;
   IWICImagingFactory* factory = Factory(error);
   if (!factory) return false;
   std::wstring wide;
@@ -394,6 +400,8 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& dec
                                                   WICDecodeMetadataCacheOnDemand, decoder.Out());
   ComRef<IWICBitmapFrameDecode> frame;
   if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, frame.Out());
+  UINT frames = 1;
+  if (SUCCEEDED(hr) && FAILED(decoder->GetFrameCount(&frames))) frames = 1;
   UINT w = 0, h = 0;
   if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
   if (FAILED(hr)) {
@@ -423,6 +431,7 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& dec
   // WIC has no grey-with-alpha format and hands such PNGs over as RGBA.
   if (format == FileFormat::PNG && header.grey && image.mode == ImageMode::RGB) image.mode = ImageMode::Gray;
   image.format = format;
+  image.pages = int(std::max<UINT>(1, std::min<UINT>(frames, 1000000)));
   if (!Allocate(image, error)) return false;
 
   // Image channel j comes from the stored sample that maps to it.
@@ -461,9 +470,9 @@ bool ReadWic(FileFormat format, const std::string& path, Image& image, bool& dec
 // directly when the system's decoder refuses them: Wine's has no CMYK with
 // alpha, which WritePlainTiff produces. False with `applies` unset
 // for every other kind of TIFF.
-bool ReadPlainTiff(const std::string& path, Image& image, bool& applies, std::string& error) {
+bool ReadPlainTiff(const Source& source, Image& image, bool& applies, std::string& error) {
   applies = false;
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = std::fopen(source.path.c_str(), "rb");
   if (!f) return false;
   TiffDirectory d;
   bool ok = ReadTiffDirectory(f, d);
@@ -486,7 +495,7 @@ bool ReadPlainTiff(const std::string& path, Image& image, bool& applies, std::st
     return false;
   }
   applies = true;
-  ok = SizeAcceptable(d.Value(256, 0), d.Value(257, 0), error);
+  ok = SizeAcceptable(d.Value(256, 0), d.Value(257, 0), source, 8, error);
   if (ok) {
     image.width = int(d.Value(256, 0));
     image.height = int(d.Value(257, 0));
@@ -713,20 +722,23 @@ bool WriteWic(FileFormat format, const std::string& path, const Image& image, st
 
 }  // namespace
 
-bool ReadCompressed(FileFormat format, const std::string& path, Image& image, std::string& error) {
+bool ReadCompressed(FileFormat format, const Source& source, Image& image, std::string& error) {
   bool decoderRefused = false;
-  if (ReadWic(format, path, image, decoderRefused, error)) return true;
+  if (ReadWic(format, source, image, decoderRefused, error)) return true;
   if (format != FileFormat::TIFF || !decoderRefused) return false;
   std::string plainError;
   bool applies = false;
   image = Image{};
-  if (ReadPlainTiff(path, image, applies, plainError)) return true;
+  if (ReadPlainTiff(source, image, applies, plainError)) return true;
   if (applies) error = plainError;
   return false;
 }
 
-bool WriteCompressed(FileFormat format, const std::string& path, const Image& image, std::string& error) {
-  return WriteWic(format, path, image, error);
+// The system's encoder writes by name: the temporary file's stream is
+// closed first so that the encoder can open it.
+bool WriteCompressed(FileFormat format, TempFile& file, const Image& image, std::string& error) {
+  file.CloseStream();
+  return WriteWic(format, file.Path(), image, error);
 }
 
 }  // namespace rf::tools::codecs

@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "tools/imagefile/document_image.h"
+#include "tools/imagefile/safe_file.h"
 
 namespace rf::tools {
 
@@ -24,6 +25,8 @@ struct FileCloser {
 };
 
 bool ReadText(const std::string& path, std::string& text, std::string& error) {
+  uint64_t bytes = 0;
+  if (!CheckInputFile(path, bytes, error)) return false;
   std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
   if (!f) {
     error = "cannot open '" + path + "'";
@@ -180,13 +183,17 @@ std::string Describe(const Image& image) {
 }  // namespace
 
 bool IsLayerList(const std::string& path) {
+  uint64_t bytes = 0;
+  std::string ignored;  // the image reader words the refusal of a special file
+  if (!CheckInputFile(path, bytes, ignored)) return false;
   std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
   if (!f) return false;
   char head[17] = {};
   return std::fread(head, 1, sizeof head, f.get()) == sizeof head && std::string(head, sizeof head) == kMagic;
 }
 
-bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, std::string& error) {
+bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, std::string& error,
+                   const ReadLimits& limits) {
   std::string text;
   std::vector<Entry> entries;
   if (!ReadText(path, text, error)) return false;
@@ -201,7 +208,7 @@ bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, st
   auto fileOf = [&](const Entry& e) { return IsAbsolute(e.file) ? e.file : folder + e.file; };
   auto layerAt = [&](const Entry& e) { return "layer '" + e.name + "' (line " + std::to_string(e.line) + ")"; };
   std::string why;
-  if (!ReadImage(fileOf(entries[targetIndex]), target, why) || !DocumentFromImage(target, doc, why)) {
+  if (!ReadImage(fileOf(entries[targetIndex]), target, why, limits) || !DocumentFromImage(target, doc, why)) {
     error = layerAt(entries[targetIndex]) + ": " + why;
     return false;
   }
@@ -223,7 +230,7 @@ bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, st
     if (i != targetIndex) {
       Image image;
       HostDocument one;
-      if (!ReadImage(fileOf(e), image, why)) {
+      if (!ReadImage(fileOf(e), image, why, limits)) {
         error = layerAt(e) + ": " + why;
         return false;
       }

@@ -40,6 +40,7 @@ bool IsLayerList(const std::string& path);
 // `target` receives the target's file as read, so that the result can be
 // written in its form. False with a one-line message naming the line or the
 // layer at fault.
-bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, std::string& error);
+bool ReadLayerList(const std::string& path, HostDocument& doc, Image& target, std::string& error,
+                   const ReadLimits& limits = ReadLimits{});
 
 }  // namespace rf::tools

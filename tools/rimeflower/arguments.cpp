@@ -31,6 +31,25 @@ bool ParseReal(const std::string& s, double& out) {
   return true;
 }
 
+// Parameters whose values name choices; a value outside the list is
+// refused rather than handed to the filter.
+struct Choice {
+  const char* parameter;
+  const char* list;  // for the message
+  int64_t first, last;
+};
+const Choice kChoices[] = {
+    {"Emitter Type", "0 (vector paths), 1 (mask contours), 2 (fixed pattern) or 3 (the path if any)", 0, 3},
+    {"RenderMode", "1 (Rough), 2 (Line), 3 (Wire), 4 (Flat) or 5 (Phong)", 1, 5},
+    {"MaskKind", "1 (Bottom), 2 (Top), 3 (Top and bottom), 4 (Perimeter), 5 (U-like) or 6 (Window)", 1, 6},
+    {"GrowDirect", "1 to 7 (Direction 1 to 7) or 8 (All directions)", 1, 8},
+    {"EffectKind", "1 (Geometric), 2 (Floral) or 3 (Single)", 1, 3},
+    {"PatternKind", "1 to 3 (Geometric, Floral) or 1 to 4 (Single)", 1, 4},
+    {"UseBackLight", "0 (off) or 1 (on)", 0, 1},
+    {"AlphaCut", "0 (off) or 1 (on)", 0, 1},
+    {"UseGlass", "0 (off) or 1 (on)", 0, 1},
+};
+
 }  // namespace
 
 bool ParseSize(const std::string& text, int32_t maxSide, int32_t& width, int32_t& height) {
@@ -74,6 +93,19 @@ bool ParseAssignment(const std::string& text, Assignment& out, std::string& erro
       error = "parameter '" + std::string(p->name) + "' takes a whole number, got '" + value + "'";
       return false;
     }
+    for (const Choice& c : kChoices)
+      if (std::string(c.parameter) == p->name && (out.integer < c.first || out.integer > c.last)) {
+        error = "parameter '" + std::string(p->name) + "' takes " + c.list + ", got '" + value + "'";
+        return false;
+      }
+    // The field keeps only its own width; anything wider would be cut
+    // silently ("MaxIterations=4294967299" would become 3).
+    const int64_t largest = p->width == FieldWidth::U8 ? 255 : int64_t(UINT32_MAX);
+    if (out.integer < 0 || out.integer > largest) {
+      error = "parameter '" + std::string(p->name) + "' takes a whole number from 0 to " + std::to_string(largest) +
+              ", got '" + value + "'";
+      return false;
+    }
   } else {
     out.isFloat = true;
     if (!ParseReal(value, out.real)) {
@@ -91,6 +123,16 @@ void ApplyAssignment(const Assignment& a, ParameterRecord& record) {
   else
     SetIntegerValue(record, *a.parameter, a.integer);
   record.SceneDirty = 1;
+}
+
+TakeArgument MaxMegapixels(ReadLimits& limits) {
+  return [&limits](const std::string& value) {
+    int64_t megapixels = 0;
+    if (!ParseInteger(value, megapixels) || megapixels < 1 || megapixels > 100000)
+      return "--max-megapixels takes a whole number from 1 to 100000, not '" + value + "'";
+    limits.maxPixels = uint64_t(megapixels) * 1000000;
+    return std::string();
+  };
 }
 
 TakeArgument AddAssignment(std::vector<Assignment>& into) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "mesh/mesh_builder.h"
 #include "platform/platform.h"
 #include "tools/imagefile/image_io.h"
+#include "tools/imagefile/safe_file.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -39,7 +41,8 @@ const char* const kContoursHelp =
     "                     means 1, at most 10)\n"
     "  --step S           longest piece, in Manhattan pixels (default 30; 2 to 30)\n"
     "  --svg              draw the lines over the mask as an SVG picture instead\n"
-    "  -o, --output FILE  where to write (default: standard output)\n";
+    "  -o, --output FILE  where to write (default: standard output)\n"
+    "  --max-megapixels N refuse masks of more than N million pixels (default 400)\n";
 
 const char* const kMaskHelp =
     "usage: rimeflower mask IMAGE -o MASK\n"
@@ -50,7 +53,8 @@ const char* const kMaskHelp =
     "its extension names.\n"
     "\n"
     "options:\n"
-    "  -o, --output FILE  where to write the mask (required)\n";
+    "  -o, --output FILE  where to write the mask (required)\n"
+    "  --max-megapixels N refuse images of more than N million pixels (default 400)\n";
 
 bool ParseNumber(const std::string& text, double& out) {
   if (text.empty()) return false;
@@ -67,34 +71,6 @@ struct ContourResult {
   mesh::ContourVertex* vertices = nullptr;
   mesh::ContourSegment* segments = nullptr;
   ~ContourResult() { mesh::ReleaseContourArrays(vertices, segments); }
-};
-
-class OutputFile {
- public:
-  explicit OutputFile(const std::string& path) : path(path) {
-    file = path.empty() ? stdout : std::fopen(path.c_str(), "wb");
-  }
-  ~OutputFile() {
-    if (file && file != stdout) std::fclose(file);
-  }
-  FILE* get() const { return file; }
-  // False when anything failed to be written.
-  bool Close() {
-    if (!file) return false;
-    bool ok = std::ferror(file) == 0;
-    if (file == stdout) {
-      ok = std::fflush(stdout) == 0 && ok;
-    } else {
-      ok = std::fclose(file) == 0 && ok;
-    }
-    file = nullptr;
-    return ok;
-  }
-  const std::string& Path() const { return path; }
-
- private:
-  std::string path;
-  FILE* file = nullptr;
 };
 
 void WriteText(FILE* out, const ContourResult& r) {
@@ -130,8 +106,11 @@ std::string MaskDataAddress(const Image& mask) {
   std::error_code failed;
   const std::filesystem::path folder = std::filesystem::temp_directory_path(failed);
   if (failed) return {};
+  // A name no other process can guess; the writer never follows a link.
+  std::random_device random;
   const std::string temporary =
-      (folder / ("rimeflower-contours-" + std::to_string(reinterpret_cast<uintptr_t>(&mask)) + ".png")).string();
+      (folder / ("rimeflower-contours-" + std::to_string(random()) + "-" + std::to_string(random()) + ".png"))
+          .string();
   std::string error;
   if (!WriteImage(temporary, mask, FileFormat::PNG, error)) return {};
   std::ifstream in(temporary, std::ios::binary);
@@ -183,6 +162,7 @@ int CmdContours(const Args& args) {
   double tolerance = 1.0;
   double step = 30.0;
   bool svg = false;
+  ReadLimits limits;
   const CommandLine line{
       "contours", kContoursHelp, "unknown option or missing value",
       {{"--output", "-o", kValue, StoreIn(outputPath)},
@@ -195,7 +175,8 @@ int CmdContours(const Args& args) {
           if (ParseNumber(value, step) && step == std::floor(step) && std::fabs(step) <= 1e9) return std::string();
           return "--step needs a whole number, not '" + value + "'";
         }},
-       {"--svg", nullptr, kFlag, SetTrue(svg)}},
+       {"--svg", nullptr, kFlag, SetTrue(svg)},
+       {"--max-megapixels", nullptr, kValue, MaxMegapixels(limits)}},
       [&maskPath](const std::string& word) {
         if (!maskPath.empty()) return "more than one mask given ('" + maskPath + "', '" + word + "')";
         maskPath = word;
@@ -206,7 +187,8 @@ int CmdContours(const Args& args) {
 
   Image mask;
   std::string error;
-  if (!ReadImage(maskPath, mask, error)) return Fail(error);
+  if (!outputPath.empty() && !CheckOutputTarget(outputPath, error)) return Fail(error);
+  if (!ReadImage(maskPath, mask, error, limits)) return Fail(error);
   if (mask.mode != ImageMode::Gray || mask.depth != 8 || mask.hasAlpha) {
     return Fail("'" + maskPath + "' is not an 8-bit grey image without alpha; its bytes would not be labels");
   }
@@ -219,21 +201,29 @@ int CmdContours(const Args& args) {
     return Fail(std::string("contour build failed: ") + (builder.LastError() ? builder.LastError() : "unknown"));
   }
 
-  OutputFile out(outputPath);
-  if (!out.get()) return Fail("cannot write '" + outputPath + "': " + std::strerror(errno));
-  if (svg) {
-    WriteSvg(out.get(), mask, result, MaskDataAddress(mask));
-  } else {
-    WriteText(out.get(), result);
+  const std::string maskAddress = svg ? MaskDataAddress(mask) : std::string();
+  auto write = [&](FILE* out) {
+    if (svg)
+      WriteSvg(out, mask, result, maskAddress);
+    else
+      WriteText(out, result);
+    return !std::ferror(out);
+  };
+  if (outputPath.empty()) {
+    if (!write(stdout) || std::fflush(stdout) != 0) return Fail("writing standard output failed");
+    return 0;
   }
-  if (!out.Close()) return Fail("writing '" + (outputPath.empty() ? std::string("standard output") : outputPath) + "' failed");
+  if (!WriteFileSafely(outputPath, [&](TempFile& file, std::string&) { return write(file.Stream()); }, error))
+    return Fail(error);
   return 0;
 }
 
 int CmdMask(const Args& args) {
   std::string imagePath, outputPath;
+  ReadLimits limits;
   const CommandLine line{"mask", kMaskHelp, "unknown option or missing value",
-                         {{"--output", "-o", kValue, StoreIn(outputPath)}},
+                         {{"--output", "-o", kValue, StoreIn(outputPath)},
+                          {"--max-megapixels", nullptr, kValue, MaxMegapixels(limits)}},
                          [&imagePath](const std::string& word) {
                            if (!imagePath.empty())
                              return "more than one image given ('" + imagePath + "', '" + word + "')";
@@ -243,10 +233,16 @@ int CmdMask(const Args& args) {
   if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (imagePath.empty()) return UsageError("mask", "no image given");
   if (outputPath.empty()) return UsageError("mask", "no output file given (-o MASK)");
+  // A name without an extension gets PGM; one whose extension names no
+  // format is refused rather than written as something else.
+  const FileFormat format = HasExtension(outputPath) ? FormatFromExtension(outputPath) : FileFormat::PGM;
+  if (format == FileFormat::Unknown)
+    return UsageError("mask", "'" + outputPath + "' names no image format; write one of " + kFormatList);
 
   Image image;
   std::string error;
-  if (!ReadImage(imagePath, image, error)) return Fail(error);
+  if (!CheckOutputTarget(outputPath, error)) return Fail(error);
+  if (!ReadImage(imagePath, image, error, limits)) return Fail(error);
 
   // The plug-in's working format: 8-bit R, G, B, A. Sixteen-bit samples keep
   // their high byte; CMYK is turned to RGB the simple way, which is enough to
@@ -290,8 +286,6 @@ int CmdMask(const Args& args) {
   if (!mesh::BuildBrightnessMask(rgba.data(), image.width, image.height, mask.pixels.data())) {
     return Fail("not enough memory for the brightness mask of '" + imagePath + "'");
   }
-  FileFormat format = FormatFromExtension(outputPath);
-  if (format == FileFormat::Unknown) format = FileFormat::PGM;
   if (!WriteImage(outputPath, mask, format, error)) return Fail(error);
   return 0;
 }

@@ -3,6 +3,7 @@
 
 #include "platform/platform.h"
 #include "tools/hostlib/pipl.h"
+#include "tools/imagefile/safe_file.h"
 #include "tools/rimeflower/commands.h"
 
 namespace rf::tools {
@@ -61,7 +62,8 @@ int CmdInfo(const Args& args) {
       module = folder.empty() ? std::string("Rimeflower64.8bf")
                               : folder + (platform::IsPathSeparator(folder.back()) ? "" : "/") + "Rimeflower64.8bf";
     }
-    if (!ReadModulePiPL(module, info, error)) return Fail(error);
+    uint64_t bytes = 0;
+    if (!CheckInputFile(module, bytes, error) || !ReadModulePiPL(module, info, error)) return Fail(error);
     std::printf("Module %s\n", module.c_str());
   }
   std::fputs(FormatPiPL(info).c_str(), stdout);

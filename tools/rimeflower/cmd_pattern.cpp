@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "tools/imagefile/document_image.h"
 #include "tools/imagefile/image_io.h"
+#include "tools/imagefile/safe_file.h"
 #include "tools/rimeflower/commands.h"
 #include "tools/svg/svg_path.h"
 
@@ -40,6 +41,8 @@ const char kHelp[] =
     "                      Emitter Type 1 (or 3 without a path); sets the size\n"
     "  --selection MASK    a grey image, non-zero inside, as the selection whose\n"
     "                      outline gives the contours; sets the size\n"
+    "  --max-megapixels N  refuse --image or --selection files of more than N\n"
+    "                      million pixels (default 400)\n"
     "  --stage grown       the triangles as grown (centred frame, y down)\n"
     "  --stage scene       after scaling and moving to the effect centre (default)\n"
     "  --format txt        one line per triangle: x y z nx ny nz of each corner,\n"
@@ -116,31 +119,6 @@ void Write(FILE* out, Format format, const pattern::PatternList& list, int32_t w
   }
 }
 
-// Writes through a temporary file beside the target, so that a failed or
-// interrupted export never leaves half a file under the real name.
-bool WriteFile(const std::string& path, Format format, const pattern::PatternList& list, int32_t width,
-               int32_t height, std::string& error) {
-  const std::string temporary = path + ".tmp";
-  FILE* out = std::fopen(temporary.c_str(), "wb");
-  if (!out) {
-    error = "cannot write '" + temporary + "'";
-    return false;
-  }
-  Write(out, format, list, width, height);
-  const bool written = !std::ferror(out);
-  if (std::fclose(out) != 0 || !written) {
-    platform::RemoveFile(temporary);
-    error = "cannot write '" + temporary + "'";
-    return false;
-  }
-  if (!platform::RenameReplacing(temporary, path)) {
-    platform::RemoveFile(temporary);
-    error = "cannot replace '" + path + "'";
-    return false;
-  }
-  return true;
-}
-
 // Hands the SVG's paths over as a host would, in path records at 72 pixels
 // per inch, and decodes them as the filter does.
 bool LoadSvgAsDocumentPaths(const std::string& file, int32_t width, int32_t height, pattern::PathCurves& paths,
@@ -166,6 +144,7 @@ int CmdPattern(const Args& args) {
   std::vector<Assignment> assignments;
   std::string preset, pluginFolder, outputPath, stage = "scene", formatName, svgPath, imagePath, selectionPath;
   bool sizeGiven = false;
+  ReadLimits limits;
   const CommandLine line{
       kCommand, kHelp, "unexpected argument",
       {{"--size", nullptr, kValue,
@@ -192,14 +171,23 @@ int CmdPattern(const Args& args) {
           formatName = value;
           return std::string();
         }},
+       {"--max-megapixels", nullptr, kValue, MaxMegapixels(limits)},
        {"-o", nullptr, kValue, StoreIn(outputPath)}}};
   if (const std::optional<int> stop = ParseCommandLine(line, args)) return *stop;
   if (formatName.empty()) {
     formatName = "txt";
     if (EndsWith(outputPath, ".obj")) formatName = "obj";
     if (EndsWith(outputPath, ".svg")) formatName = "svg";
+    // Text under an image's name would mislead whoever opens it.
+    const FileFormat image = FormatFromExtension(outputPath);
+    if (image != FileFormat::Unknown)
+      return UsageError(kCommand, "'" + outputPath + "' names an image; the pattern is written as txt, obj or svg");
   }
   const Format format = formatName == "obj" ? Format::Obj : formatName == "svg" ? Format::Svg : Format::Txt;
+  if (!outputPath.empty()) {
+    std::string error;
+    if (!CheckOutputTarget(outputPath, error)) return Fail(error);
+  }
 
   ParameterRecord record;
   ResetToDefaults(record);
@@ -217,7 +205,7 @@ int CmdPattern(const Args& args) {
     std::string error;
     Image image;
     HostDocument doc;
-    if (!ReadImage(*file, image, error) || !DocumentFromImage(image, doc, error)) return Fail(error);
+    if (!ReadImage(*file, image, error, limits) || !DocumentFromImage(image, doc, error)) return Fail(error);
     if (sizeGiven && (doc.width != width || doc.height != height))
       return UsageError(kCommand, "'" + *file + "' is " + std::to_string(doc.width) + "x" +
                                       std::to_string(doc.height) + ", not the --size given");
@@ -289,7 +277,14 @@ int CmdPattern(const Args& args) {
     if (std::fflush(stdout) != 0) return Fail("cannot write to standard output");
   } else {
     std::string error;
-    if (!WriteFile(outputPath, format, list, width, height, error)) return Fail(error);
+    if (!WriteFileSafely(
+            outputPath,
+            [&](TempFile& file, std::string&) {
+              Write(file.Stream(), format, list, width, height);
+              return !std::ferror(file.Stream());
+            },
+            error))
+      return Fail(error);
   }
   std::fprintf(stderr, "%zu triangles\n", list.Count());
   return 0;

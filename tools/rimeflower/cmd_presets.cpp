@@ -147,6 +147,7 @@ int Show(const Options& o, presets::PresetLibraries& libraries, const std::strin
     if (libraries.PresetExists(library, o.name)) {
       if (!libraries.Load(library, o.name, record))
         return Fail("'" + libraries.PresetPath(library, o.name) + "' is not a Rimeflower preset");
+      PrintPresetWarnings(libraries.PresetPath(library, o.name));
     } else if (library != presets::Library::Basic ||
                presets::StripPresetExtension(o.name) != presets::kDefaultEntry) {
       // "Default" heads every Basic list and shows the defaults.
@@ -166,6 +167,9 @@ int CheckUserName(const Options& o, const char* action) {
   if (ContainsSeparator(o.name))
     return UsageError(kCommand, "a preset name has no folders in it; use --folder for a subfolder");
   if (presets::StripPresetExtension(o.name).empty()) return UsageError(kCommand, "empty preset name");
+  // The library's own rules (device names, reserved characters, ...).
+  const std::string problem = presets::PresetNameProblem(presets::StripPresetExtension(o.name));
+  if (!problem.empty()) return Fail(problem);
   return 0;
 }
 
@@ -192,6 +196,8 @@ int Save(const Options& o, presets::PresetLibraries& libraries) {
       return 0;
     case presets::SaveOutcome::Failed:
       return Fail(std::string(presets::kSaveErrorText) + " (could not write '" + path + "')");
+    case presets::SaveOutcome::Refused:
+      return Fail(presets::PresetNameProblem(name));
     default:
       if (asked) return Fail("the preset '" + path + "' already exists; add --force to overwrite it");
       return Fail("nothing saved");

@@ -1,6 +1,8 @@
 // rimeflower: a command-line host for the Rimeflower filter module.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "tools/rimeflower/commands.h"
@@ -42,7 +44,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   for (const Command& c : kCommands) {
-    if (name == c.name) return c.run(rf::tools::Args(argv + 2, argv + argc));
+    if (name != c.name) continue;
+    // The last line of defence: under a memory limit an image may need more
+    // than the process can have, and the answer is a message, not an abort.
+    try {
+      return c.run(rf::tools::Args(argv + 2, argv + argc));
+    } catch (const std::bad_alloc&) {
+      return rf::tools::Fail(std::string("not enough memory for '") + c.name +
+                             "' (a smaller image, or more memory, is needed); nothing was written");
+    } catch (const std::exception& e) {
+      return rf::tools::Fail(std::string(c.name) + " failed: " + e.what() + "; nothing was written");
+    }
   }
   std::fprintf(stderr, "rimeflower: unknown command '%s'\n", name.c_str());
   PrintUsage(stderr);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <utility>
 
@@ -801,6 +802,14 @@ bool PathRecordsFromSubpaths(const std::vector<SvgSubpath>& subpaths, int32_t wi
 bool ReadSvgPath(const std::string& file, int32_t width, int32_t height, std::vector<uint8_t>& records,
                  std::string& error) {
   records.clear();
+  // Checked before opening: a FIFO would block the open, a device would
+  // never end.
+  std::error_code failed;
+  const std::filesystem::file_status status = std::filesystem::status(file, failed);
+  if (status.type() != std::filesystem::file_type::regular && status.type() != std::filesystem::file_type::not_found) {
+    error = "'" + file + "' is not a regular file; give an SVG file";
+    return false;
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     error = "cannot open the SVG file '" + file + "'";

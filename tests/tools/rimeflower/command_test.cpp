@@ -46,16 +46,48 @@ void CommandTest::TearDown() {
   if (!folder.empty() && !HasFailure()) fs::remove_all(folder, ignored);
 }
 
-int CommandTest::Run(const std::string& arguments) {
+int CommandTest::Run(const std::string& arguments, const std::string& shell) {
   // The program's path is not quoted: Windows' command interpreter would
   // drop a leading quote and the last one. Build folders have no blanks.
-  const std::string command = fs::path(RF_PROGRAM).make_preferred().string() + " " + arguments + " >" +
+  const std::string command = shell + fs::path(RF_PROGRAM).make_preferred().string() + " " + arguments + " >" +
                               Quoted("stdout") + " 2>" + Quoted("stderr");
   const int status = std::system(command.c_str());
   out = Text(Read("stdout"));
   err = Text(Read("stderr"));
   // A wait status on POSIX, the exit code itself on Windows.
   return status > 255 ? (status >> 8) & 0xFF : status;
+}
+
+CommandTest::Snapshot CommandTest::Take() const {
+  Snapshot entries;
+  std::error_code failed;
+  for (auto it = fs::recursive_directory_iterator(folder, failed); it != fs::recursive_directory_iterator();
+       it.increment(failed)) {
+    const std::string name = fs::relative(it->path(), folder).generic_string();
+    if (name == "stdout" || name == "stderr" || name.compare(0, 6, "config") == 0) continue;
+    const fs::file_status status = it->symlink_status();
+    if (fs::is_symlink(status)) {
+      entries[name] = "link to " + fs::read_symlink(it->path()).string();
+      it.disable_recursion_pending();
+    } else if (fs::is_regular_file(status)) {
+      entries[name] = Read(name) + "/mode " + std::to_string(int(status.permissions()));
+    } else {
+      entries[name] = fs::is_directory(status) ? "folder" : "special";
+    }
+  }
+  return entries;
+}
+
+void CommandTest::ExpectOnlyChanged(const Snapshot& before, const std::set<std::string>& changed,
+                                    const std::string& context) const {
+  const Snapshot after = Take();
+  for (const auto& [name, what] : after) {
+    const auto was = before.find(name);
+    if (changed.count(name)) continue;
+    EXPECT_TRUE(was != before.end() && was->second == what) << context << ": '" << name << "' appeared or changed";
+  }
+  for (const auto& [name, what] : before)
+    EXPECT_TRUE(after.count(name) || changed.count(name)) << context << ": '" << name << "' disappeared";
 }
 
 std::string CommandTest::Path(const std::string& name) const { return (folder / name).string(); }

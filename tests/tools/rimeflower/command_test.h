@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 
 #include "tools/imagefile/image_io.h"
@@ -19,8 +21,18 @@ class CommandTest : public ::testing::Test {
   void TearDown() override;
 
   // Runs `rimeflower ARGUMENTS`, quoted as for a shell ("Center X=5" is one
-  // argument); fills `out` and `err` and answers the exit code.
-  int Run(const std::string& arguments);
+  // argument); fills `out` and `err` and answers the exit code. `shell` is
+  // put before the command in the same shell ("ulimit -v 300000;").
+  int Run(const std::string& arguments, const std::string& shell = "");
+
+  // Every entry of the test's folder but the captured output and the
+  // configuration: files by content, links by target, others by kind.
+  using Snapshot = std::map<std::string, std::string>;
+  Snapshot Take() const;
+  // Fails the test when anything but `changed` differs from `before`
+  // (a temporary file left behind included).
+  void ExpectOnlyChanged(const Snapshot& before, const std::set<std::string>& changed,
+                         const std::string& context) const;
 
   // A file of the test's folder, as a path and quoted for Run.
   std::string Path(const std::string& name) const;

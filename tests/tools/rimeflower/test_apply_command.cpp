@@ -124,9 +124,10 @@ TEST_F(ApplyCommand, EveryImageKindComesBackUnchanged) {
     ASSERT_TRUE(tools::WriteImage(Path(c.name), in, FileFormat::Unknown, error)) << c.name << error;
     const Image source = ReadImage(c.name);  // JPEG: what was decoded
     // A single-family pattern number that draws nothing: the filter copies.
+    // --set refuses it; an action may give it.
+    Write("copy.act", "EfKn long 3\nPtrK long 99\n");
     const std::string output = std::string("out-") + c.name;
-    ASSERT_EQ(Run("apply " + Quoted(c.name) + " -o " + Quoted(output) + " --quiet --set EffectKind=3 --set PatternKind=99"),
-              0)
+    ASSERT_EQ(Run("apply " + Quoted(c.name) + " -o " + Quoted(output) + " --quiet --play " + Quoted("copy.act")), 0)
         << c.name << ": " << err;
     const Image back = ReadImage(output);
     EXPECT_EQ(back.mode, source.mode) << c.name;

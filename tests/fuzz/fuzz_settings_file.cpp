@@ -1,0 +1,50 @@
+// Arbitrary bytes as the dialog's settings file: reading never fails loudly,
+// changes only the fields whose keys it finds, and what it reads survives
+// being written and read again.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "presets/settings_file.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// The reader takes a path; each process writes files of its own.
+std::string TempPath(const char* what) {
+  static const std::string self = std::to_string(std::random_device{}());
+  return (std::filesystem::temp_directory_path() / ("rf-fuzz-" + self + "-" + what)).string();
+}
+
+bool WriteAll(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (size_t(2) << 20)) return 0;
+  const std::string path = TempPath("settings");
+  if (!WriteAll(path, data, size)) return 0;
+  rf::WindowPlacement placement;
+  std::memset(&placement, 0x5A, sizeof placement);
+  rf::presets::ReadSettingsFile(path, placement);
+
+  Check(rf::presets::WriteSettingsFile(path, placement));
+  rf::WindowPlacement again;
+  std::memset(&again, 0, sizeof again);
+  rf::presets::ReadSettingsFile(path, again);
+  Check(std::memcmp(&placement, &again, sizeof placement) == 0);
+  std::remove(path.c_str());
+  return 0;
+}

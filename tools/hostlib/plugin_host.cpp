@@ -941,7 +941,6 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   h.report = &report;
   h.outstandingSuites = 0;
   try {
-    h.input = doc.pixels;
     h.output = doc.pixels;
     h.mask = doc.selection;
   } catch (const std::bad_alloc&) {
@@ -953,6 +952,16 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
     report.result = kMemFullErr;
     return report;
   }
+  // The document's own pixels are the run's input, lent for the run: one
+  // copy of the image fewer at the peak. Every way out gives them back.
+  h.input.swap(doc.pixels);
+  struct GiveBack {
+    std::vector<uint8_t>& pixels;
+    std::vector<uint8_t>& lent;
+    ~GiveBack() {
+      if (pixels.empty()) pixels.swap(lent);
+    }
+  } giveBack{doc.pixels, h.input};
 
   // The filter area is the selection's bounding box, or the whole image.
   VRect filter{0, 0, doc.height, doc.width};
@@ -966,6 +975,8 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
         }
     if (top >= bottom) {
       report.result = kNoErr;  // an empty selection leaves nothing to filter
+      h.output = h.mask = std::vector<uint8_t>();
+      h.doc = nullptr;
       g_current = nullptr;
       return report;
     }
@@ -1076,6 +1087,7 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
       h.descriptorParameters.descriptor = nullptr;
     }
 
+    doc.pixels.swap(h.input);
     if (ok) {
       // Commit: inside the selection the output replaces the image, blended
       // by the selection's value, as an editor's automatic masking does.
@@ -1090,11 +1102,11 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
             const size_t at = (size_t(y) * doc.width + x) * doc.planes;
             for (int c = 0; c < doc.planes; ++c) {
               if (sample == 1) {
-                const uint32_t a = h.input[at + c], b = h.output[at + c];
+                const uint32_t a = doc.pixels[at + c], b = h.output[at + c];
                 doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
               } else {
                 uint16_t a, b;
-                std::memcpy(&a, &h.input[(at + c) * 2], 2);
+                std::memcpy(&a, &doc.pixels[(at + c) * 2], 2);
                 std::memcpy(&b, &h.output[(at + c) * 2], 2);
                 const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
                 std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);

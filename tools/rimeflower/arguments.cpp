@@ -135,6 +135,22 @@ TakeArgument MaxMegapixels(ReadLimits& limits) {
   };
 }
 
+TakeArgument ThreadCount(int32_t& count) {
+  return [&count](const std::string& value) {
+    int64_t n = 0;
+    if (!ParseInteger(value, n) || n < 1 || n > 1024)
+      return "--threads takes a number of processors from 1 to 1024, not '" + value + "'";
+    count = int32_t(n);
+    return std::string();
+  };
+}
+
+bool LimitThreads(int32_t count, std::string& error) {
+  if (count == 0 || platform::LimitProcessors(count)) return true;
+  error = "the system refused to run on " + std::to_string(count) + " processor(s) (--threads)";
+  return false;
+}
+
 TakeArgument AddAssignment(std::vector<Assignment>& into) {
   return [&into](const std::string& text) {
     Assignment assignment;

@@ -35,6 +35,13 @@ TakeArgument AddAssignment(std::vector<Assignment>& into);
 // The --max-megapixels option of a command that reads images.
 TakeArgument MaxMegapixels(ReadLimits& limits);
 
+// The --threads option of a command that runs the filter: how many
+// processors the process (and so the module's renderer) may use.
+TakeArgument ThreadCount(int32_t& count);
+// Narrows the process to `count` processors (none when 0); false with a
+// message when the system refuses.
+bool LimitThreads(int32_t count, std::string& error);
+
 // Folder holding Rimeflower64.8bf when no --plugin-dir is given: the
 // program's own folder, or ../plugin beside it as in a build tree.
 std::string DefaultPluginFolder();

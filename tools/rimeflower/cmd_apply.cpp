@@ -70,6 +70,8 @@ const char* const kApplyHelp =
     "                         its values)\n"
     "  --max-megapixels N     refuse images of more than N million pixels\n"
     "                         (default 400)\n"
+    "  --threads N            render on at most N processors (default: all the\n"
+    "                         process may use; the image is the same for any N)\n"
     "  --quiet                no progress bar\n"
     "  --plugin-dir DIR       the folder holding Rimeflower64.8bf\n"
     "  --forget               do not store the values used as the last used\n"
@@ -84,7 +86,7 @@ const char* const kApplyHelp =
     "stops with a message and writes nothing.\n";
 
 const char* const kDemoHelp =
-    "usage: rimeflower demo [-o FILE] [--size WxH] [--plugin-dir DIR]\n"
+    "usage: rimeflower demo [-o FILE] [--size WxH] [--threads N] [--plugin-dir DIR]\n"
     "\n"
     "Renders the default effect over a built-in sample picture and writes it in the\n"
     "format FILE's extension names, PNG without one (default: rimeflower-demo.png\n"
@@ -95,6 +97,7 @@ struct ApplySettings {
   std::string output, outDir, suffix, preset, selection, pluginDir, record, play, path;
   FileFormat format = FileFormat::Unknown;  // from --format
   int jobs = 1;
+  int32_t threads = 0;  // 0: every processor
   ReadLimits limits;
   std::vector<Assignment> assignments;
   bool defaults = false;
@@ -381,6 +384,7 @@ int CmdApply(const Args& args) {
        {"--play", nullptr, kValue, StoreIn(s.play)},
        {"--set", nullptr, kValue, AddAssignment(s.assignments)},
        {"--max-megapixels", nullptr, kValue, MaxMegapixels(s.limits)},
+       {"--threads", nullptr, kValue, ThreadCount(s.threads)},
        {"--defaults", nullptr, kFlag, SetTrue(s.defaults)},
        {"--repeat", nullptr, kFlag, SetTrue(s.repeat)},
        {"--forget", nullptr, kFlag, SetTrue(s.forget)},
@@ -418,6 +422,7 @@ int CmdApply(const Args& args) {
     if (!CheckOutputTarget(s.output, error)) return Fail(error);
     if (!s.record.empty() && !CheckOutputTarget(s.record, error)) return Fail(error);
   }
+  if (!LimitThreads(s.threads, error)) return Fail(error);
   HostDescriptor script;
   bool haveScript = false;
   if (!BuildScript(s, script, haveScript, error)) return Fail(error);
@@ -437,11 +442,13 @@ int CmdApply(const Args& args) {
 int CmdDemo(const Args& args) {
   std::string output = "rimeflower-demo.png", pluginDir;
   int width = 1000, height = 750;
+  int32_t threads = 0;
   const CommandLine line{"demo",
                          kDemoHelp,
                          "unknown argument",
                          {{"--output", "-o", kValue, StoreIn(output)},
                           {"--plugin-dir", nullptr, kValue, StoreIn(pluginDir)},
+                          {"--threads", nullptr, kValue, ThreadCount(threads)},
                           {"--size", nullptr, kValue,
                            [&](const std::string& value) {
                              return ParseSize(value, 20000, width, height) ? std::string()
@@ -452,7 +459,7 @@ int CmdDemo(const Args& args) {
   if (format == FileFormat::Unknown)
     return UsageError("demo", "'" + output + "' names no image format; write one of " + kFormatList);
   std::string error;
-  if (!CheckOutputTarget(output, error)) return Fail(error);
+  if (!CheckOutputTarget(output, error) || !LimitThreads(threads, error)) return Fail(error);
   if (pluginDir.empty()) pluginDir = DefaultPluginFolder();
   const Image sample = MakeSampleImage(width, height);
   HostDocument doc;

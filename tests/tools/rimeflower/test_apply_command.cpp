@@ -21,6 +21,7 @@ TEST_F(ApplyCommand, UsageErrors) {
       {"apply a.png b.png -o c.png", 2},
       {"apply in.png -o out.png --play a.txt --preset b", 2},
       {"demo --size 0x5", 2},
+      {"demo --threads 0", 2},
   };
   for (const auto& [arguments, code] : cases) EXPECT_EQ(Run(arguments), code) << arguments << "\n" << err;
   EXPECT_EQ(Run("apply in.png -o out.png --set Frost=1"), 2);
@@ -87,6 +88,10 @@ TEST_F(ApplyCommand, DemoLeavesTheLastUsedValuesAlone) {
   EXPECT_EQ(out.width, 320);
   EXPECT_EQ(out.height, 240);
   EXPECT_FALSE(Exists("config/rimeflower/registry"));
+  // The renderer's threads share the image: one processor or all give the
+  // same bytes.
+  ASSERT_EQ(Run("demo -o " + Quoted("one.png") + " --size 320x240 --threads 1"), 0) << err;
+  EXPECT_EQ(ReadImage("one.png").pixels, out.pixels);
 }
 
 // With nothing to draw the filter copies its input: every kind of file must

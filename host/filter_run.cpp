@@ -70,6 +70,24 @@ class ColorSpace {
 // Converts one host area into an RGBA buffer (`width` x `height`, packed).
 void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes, int width, int height, int planes,
                 bool cmyk, bool deep, uint8_t* rgba) {
+  if (!cmyk && !deep && (planes == 3 || planes == 4)) {
+    // The common case gets loops the compiler can widen: a final run reads
+    // every pixel of the image through here.
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* row = in + size_t(y) * inRowBytes;
+      uint8_t* dst = rgba + size_t(y) * width * 4;
+      if (planes == 4) {
+        std::memcpy(dst, row, size_t(width) * 4);
+        continue;
+      }
+      for (int x = 0; x < width; ++x) {
+        const uint32_t pixel = uint32_t(row[3 * x]) | uint32_t(row[3 * x + 1]) << 8 |
+                               uint32_t(row[3 * x + 2]) << 16 | 0xFF000000u;
+        std::memcpy(dst + 4 * size_t(x), &pixel, 4);  // bytes R, G, B, A on the little-endian machines we build for
+      }
+    }
+    return;
+  }
   if (!cmyk) {
     for (int y = 0; y < height; ++y) {
       const uint8_t* row = in + size_t(y) * inRowBytes;
@@ -131,6 +149,21 @@ void WriteBack(const HostCall& call, const RunState& run) {
     for (int y = 0; y < height; ++y) {
       uint8_t* row = static_cast<uint8_t*>(fr->outData) + size_t(y) * fr->outRowBytes;
       const uint8_t* src = run.output + size_t(y) * run.rowStride;
+      if (planes == 4 && !deep) {
+        std::memcpy(row, src, size_t(width) * 4);
+        continue;
+      }
+      if (planes == 3 && !deep) {
+        for (int x = 0; x < width; ++x, src += 4) {
+          if (src[3] == 255) {
+            row[3 * x] = src[0], row[3 * x + 1] = src[1], row[3 * x + 2] = src[2];
+          } else {
+            const float a = src[3] / 255.0f;
+            row[3 * x] = uint8_t(src[0] * a), row[3 * x + 1] = uint8_t(src[1] * a), row[3 * x + 2] = uint8_t(src[2] * a);
+          }
+        }
+        continue;
+      }
       if (planes >= 4) {
         for (int x = 0; x < width; ++x, src += 4)
           for (int c = 0; c < 4; ++c) PutSample(row, x, planes, c, deep, src[c]);

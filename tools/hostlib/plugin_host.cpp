@@ -958,9 +958,10 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   struct GiveBack {
     std::vector<uint8_t>& pixels;
     std::vector<uint8_t>& lent;
-    ~GiveBack() {
+    void operator()() {
       if (pixels.empty()) pixels.swap(lent);
     }
+    ~GiveBack() { (*this)(); }
   } giveBack{doc.pixels, h.input};
 
   // The filter area is the selection's bounding box, or the whole image.
@@ -1087,7 +1088,7 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
       h.descriptorParameters.descriptor = nullptr;
     }
 
-    doc.pixels.swap(h.input);
+    giveBack();
     if (ok) {
       // Commit: inside the selection the output replaces the image, blended
       // by the selection's value, as an editor's automatic masking does.
@@ -1123,6 +1124,7 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   h.inArea.shrink_to_fit();
   h.maskArea.clear();
   h.maskArea.shrink_to_fit();
+  giveBack();
   h.input.clear();
   h.input.shrink_to_fit();
   h.output.clear();

@@ -19,13 +19,7 @@ constexpr int kMaxColorsPerCall = 32767;
 constexpr Fixed kRateOne = 0x10000;
 
 const char* const kWrongModeText = "Wrong Image mode!\r\n Image should be RGB or CMYK";
-const char* const kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
 const char* const kPreviewHostText = "Photoshop cannot allocate so big memory\nTry to use smaller pictures";
-
-VRect FilterRect(const FilterRecord& fr) {
-  if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
-  return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
-}
 
 VRect OutRect(const FilterRecord& fr) {
   if (fr.bigDocumentData) return fr.bigDocumentData->outRect32;
@@ -220,6 +214,19 @@ uint64_t MemoryBudget() {
 
 }  // namespace
 
+VRect FilterRectOf(const FilterRecord& fr) {
+  if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
+  return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
+}
+
+int16_t AdvanceToArea(FilterRecord& fr, const VRect& in, const VRect& out, int32_t rate) {
+  RequestAllPlanes(fr);
+  SetRequest(fr, in, out, in);
+  fr.inputRate = fr.maskRate = Fixed(std::clamp(rate, 1, 32767)) << 16;
+  fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
+  return fr.advanceState ? fr.advanceState() : kFilterBadParameters;
+}
+
 // 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
 uint8_t SampleFrom16(uint16_t v) { return v >= 32768 ? 255 : uint8_t(std::min<uint32_t>(v / 128u, 255u)); }
 uint16_t SampleTo16(uint8_t v) { return uint16_t((uint32_t(v) * 32768u + 127u) / 255u); }
@@ -275,7 +282,7 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
   }
   run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
   run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
-  const VRect filter = FilterRect(fr);
+  const VRect filter = FilterRectOf(fr);
   run.filterWidth = filter.right - filter.left;
   run.filterHeight = filter.bottom - filter.top;
   run.memoryBudgetBytes = MemoryBudget();
@@ -290,13 +297,14 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
     }
   }
   // The final run reads the document's path afresh; the dialog keeps the
-  // one it read when it opened.
+  // one it read when it opened. A preset loaded in the dialog may bring
+  // "Auto" back, so the preview resolves it at every render too.
   pattern::PathCurves finalPaths;
   if (!paths) {
     finalPaths = LoadPaths(fr);
-    pattern::ResolveEmitterType(record, !finalPaths.empty());
     paths = &finalPaths;
   }
+  pattern::ResolveEmitterType(record, !paths->empty());
   const int16_t rendered = pattern::RenderEffect(run, record, *paths, cache);
   if (rendered != kNoErr) {
     // Cancelled or out of memory: the host's image stays as it was.
@@ -312,7 +320,7 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
 int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache) {
   FilterRecord& fr = *call.filter;
   RequestAllPlanes(fr);
-  const VRect filter = FilterRect(fr);
+  const VRect filter = FilterRectOf(fr);
   SetRequest(fr, filter, filter, filter);
   fr.inputRate = kRateOne;
   fr.maskRate = kRateOne;
@@ -324,8 +332,11 @@ int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, 
 
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
   FilterRecord& fr = *call.filter;
-  if (preview.loaded) return kNoErr;
-  const VRect filter = FilterRect(fr);
+  const VRect filter = FilterRectOf(fr);
+  const bool same = preview.filter.top == filter.top && preview.filter.left == filter.left &&
+                    preview.filter.bottom == filter.bottom && preview.filter.right == filter.right &&
+                    preview.planes == fr.planes && preview.mode == fr.imageMode;
+  if (preview.loaded && same) return kNoErr;
   const int64_t w = int64_t(filter.right) - filter.left, h = int64_t(filter.bottom) - filter.top;
   ReleasePreviewSource(preview);
   if (w > 0 && h > 0 && w <= INT32_MAX / 4)
@@ -356,6 +367,9 @@ int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
                cmyk, depth == 16, preview.pixels);
   }
   preview.loaded = true;
+  preview.filter = filter;
+  preview.planes = fr.planes;
+  preview.mode = fr.imageMode;
   return kNoErr;
 }
 

@@ -7,6 +7,7 @@
 #include "host/descriptors.h"
 #include "host/filter_run.h"
 #include "host/interface/result_codes.h"
+#include "host/preview.h"
 #include "host/record/parameters.h"
 #include "host/record/run_state.h"
 #include "platform/platform.h"
@@ -164,13 +165,14 @@ void DoPrepare() {
   LimitBufferMemory(*FR());
 }
 
-// The dialog's way to the host while it is open.
+// The dialog's way to the host while it is open: the record, the module's
+// folders and presets, and a preview session over the run state and the
+// scene cache.
 class FilterDialogHost final : public ui::DialogHost {
  public:
-  FilterDialogHost(const HostCall& call, ParameterRecord& record, const ModuleFolders& folders,
-                   presets::PresetLibraries& presetLibraries)
-      : call_(call), record_(record), folders_(folders), presets_(presetLibraries) {}
-  ~FilterDialogHost() override { ReleasePreviewSource(preview_); }
+  FilterDialogHost(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache,
+                   const ModuleFolders& folders, presets::PresetLibraries& presetLibraries)
+      : call_(call), record_(record), folders_(folders), presets_(presetLibraries), session_(call, run, record, cache) {}
 
   ParameterRecord& Record() override { return record_; }
   const ModuleFolders& Folders() const override { return folders_; }
@@ -179,15 +181,24 @@ class FilterDialogHost final : public ui::DialogHost {
     const auto* platform = static_cast<const PlatformData*>(call_.filter->platformData);
     return platform ? platform->hwnd : 0;
   }
-  int16_t LoadPreviewSource() override { return host::LoadPreviewSource(call_, preview_); }
-  const uint8_t* PreviewSource() const override { return preview_.loaded ? preview_.pixels : nullptr; }
+  void BeginPreview() override { session_.Begin(); }
+  void EndPreview() override { session_.End(); }
+  ui::DocumentInfo Document() const override { return session_.Document(); }
+  int16_t LoadPreviewSource() override { return session_.LoadOverviewSource(); }
+  const uint8_t* PreviewSource() const override { return session_.OverviewSource(); }
+  int16_t RenderPreview(const ui::PreviewView& view, bool reloadSource, ui::PreviewPicture& picture) override {
+    return session_.Render(view, reloadSource, picture);
+  }
+  void SetProgressSink(ui::ProgressSink sink, void* context) override { session_.SetProgressSink(sink, context); }
+  void ReleaseScene() override { session_.ReleaseScene(); }
+  int16_t PickColour(const char* prompt, uint8_t rgb[3]) override { return session_.PickColour(prompt, rgb); }
 
  private:
   HostCall call_;
   ParameterRecord& record_;
   const ModuleFolders& folders_;
   presets::PresetLibraries& presets_;
-  PreviewSourceBuffer preview_;
+  PreviewSession session_;
 };
 
 void DoStart() {
@@ -201,8 +212,9 @@ void DoStart() {
   g.presetLibraries.SetPresetsFolder(g.folders.presetsFolder);
   ui::DialogResult answer = ui::DialogResult::Apply;
   if (read && showDialog) {
-    FilterDialogHost dialogHost(call, *g.record, g.folders, g.presetLibraries);
+    FilterDialogHost dialogHost(call, g.run, *g.record, g.sceneCache, g.folders, g.presetLibraries);
     answer = ui::RunMainDialog(dialogHost);
+    dialogHost.EndPreview();
   }
   g.state->ShowDialog = 0;
   if (answer == ui::DialogResult::Cancel) {

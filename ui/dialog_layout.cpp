@@ -88,4 +88,25 @@ MainLayout LayoutMain(Size client, Size page, Size presets, int32_t density) {
   return l;
 }
 
+PresetPanelLayout LayoutPresetPanel(Size panel, int32_t density) {
+  auto k = [density](int32_t v) { return Scaled(v, density); };
+  const int32_t w = std::max(panel.width, 0), h = std::max(panel.height, 0);
+  const int32_t gap = k(8), titleHeight = k(16), titleWidth = k(72);
+  const int32_t column = std::max((w - gap) / 2, 0);
+  const int32_t listY = titleHeight + k(2);
+  const int32_t buttonHeight = k(22);
+  PresetPanelLayout l;
+  const int32_t ux = column + gap;
+  l.basicTitle = Box(0, 0, std::min(titleWidth, column), titleHeight);
+  l.basicPath = Box(l.basicTitle.width, 0, column - l.basicTitle.width, titleHeight);
+  l.basicList = Box(0, listY, column, h - listY);
+  l.userTitle = Box(ux, 0, std::min(titleWidth, column), titleHeight);
+  l.userPath = Box(ux + l.userTitle.width, 0, column - l.userTitle.width, titleHeight);
+  l.userList = Box(ux, listY, column, h - listY - k(4) - buttonHeight);
+  const int32_t buttonWidth = std::max((column - k(4)) / 2, 0);
+  l.save = Box(ux, h - buttonHeight, buttonWidth, buttonHeight);
+  l.remove = Box(ux + column - buttonWidth, h - buttonHeight, buttonWidth, buttonHeight);
+  return l;
+}
+
 }  // namespace rf::ui

@@ -55,4 +55,14 @@ struct MainLayout {
 // Nothing goes below zero size when the client is too small.
 MainLayout LayoutMain(Size client, Size page, Size presets, int32_t density);
 
+struct PresetPanelLayout {
+  Rect basicTitle, basicPath, basicList;
+  Rect userTitle, userPath, userList;
+  Rect save, remove;
+};
+
+// The preset panel at `panel` size: the two lists side by side under their
+// titles and paths, Save and Delete under the user's list.
+PresetPanelLayout LayoutPresetPanel(Size panel, int32_t density);
+
 }  // namespace rf::ui

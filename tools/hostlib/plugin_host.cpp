@@ -70,6 +70,10 @@ struct PluginHost::Impl {
   std::vector<uint8_t> input;   // the document's pixels as they were
   std::vector<uint8_t> output;  // what the module writes
   std::vector<uint8_t> mask;
+  // The input and mask areas subsampled at a rate above 1 (a dialog's
+  // preview asks for them so).
+  std::vector<uint8_t> sampledInput;
+  std::vector<uint8_t> sampledMask;
   int outstandingSuites = 0;
 
   HandleProcs handleProcs{};
@@ -492,7 +496,9 @@ VRect PluginHost::Impl::Requested(const PIRect& small, const VRect& large) const
 
 // Delivers the requested rectangles. Data pointers point straight into the
 // host's full-size buffers with their full row bytes, as an editor that
-// holds the image in memory does.
+// holds the image in memory does; an input or mask area asked for at a
+// sampling rate above 1 is delivered subsampled (every rate-th pixel from
+// the area's top-left), as a preview asks for it.
 OSErr PluginHost::Impl::AdvanceState() {
   const VRect in = Requested(record.inRect, big.inRect32);
   const VRect out = Requested(record.outRect, big.outRect32);
@@ -502,19 +508,47 @@ OSErr PluginHost::Impl::AdvanceState() {
            r.left < r.right;
   };
   auto empty = [](const VRect& r) { return r.top >= r.bottom || r.left >= r.right; };
+  auto rateOf = [](Fixed rate) { return std::max<int32_t>(1, rate >> 16); };
   const size_t rowBytes = doc->RowBytes();
   const size_t sample = doc->BytesPerSample();
+  const size_t pixelBytes = size_t(doc->planes) * sample;
   if (!empty(in) && !inside(in)) return kParamErr;
   if (!empty(out) && !inside(out)) return kParamErr;
   // Only the whole range of planes is offered; that is all this module asks.
   if (!empty(in) && (record.inLoPlane != 0 || record.inHiPlane != doc->planes - 1)) return kParamErr;
-  record.inData = empty(in) ? nullptr : input.data() + size_t(in.top) * rowBytes + size_t(in.left) * doc->planes * sample;
-  record.outData =
-      empty(out) ? nullptr : output.data() + size_t(out.top) * rowBytes + size_t(out.left) * doc->planes * sample;
-  record.inRowBytes = record.outRowBytes = int32_t(rowBytes);
+  // Every rate-th pixel of `area` from `source` (`stride` bytes a row,
+  // `bytes` a pixel) into `into`; answers the sampled row bytes.
+  auto subsample = [](const uint8_t* source, size_t stride, size_t bytes, const VRect& area, int32_t rate,
+                      std::vector<uint8_t>& into) {
+    const size_t w = size_t(area.right - area.left + rate - 1) / rate;
+    const size_t h = size_t(area.bottom - area.top + rate - 1) / rate;
+    into.resize(w * h * bytes);
+    for (size_t y = 0; y < h; ++y)
+      for (size_t x = 0; x < w; ++x)
+        std::memcpy(&into[(y * w + x) * bytes],
+                    source + (size_t(area.top) + y * rate) * stride + (size_t(area.left) + x * rate) * bytes, bytes);
+    return int32_t(w * bytes);
+  };
+  const int32_t inRate = rateOf(record.inputRate), maskRate = rateOf(record.maskRate);
+  if (empty(in)) {
+    record.inData = nullptr;
+  } else if (inRate > 1) {
+    record.inRowBytes = subsample(input.data(), rowBytes, pixelBytes, in, inRate, sampledInput);
+    record.inData = sampledInput.data();
+  } else {
+    record.inData = input.data() + size_t(in.top) * rowBytes + size_t(in.left) * pixelBytes;
+    record.inRowBytes = int32_t(rowBytes);
+  }
+  record.outData = empty(out) ? nullptr : output.data() + size_t(out.top) * rowBytes + size_t(out.left) * pixelBytes;
+  record.outRowBytes = int32_t(rowBytes);
   if (!mask.empty() && !empty(maskRect) && inside(maskRect)) {
-    record.maskData = mask.data() + size_t(maskRect.top) * size_t(doc->width) + size_t(maskRect.left);
-    record.maskRowBytes = doc->width;
+    if (maskRate > 1) {
+      record.maskRowBytes = subsample(mask.data(), size_t(doc->width), 1, maskRect, maskRate, sampledMask);
+      record.maskData = sampledMask.data();
+    } else {
+      record.maskData = mask.data() + size_t(maskRect.top) * size_t(doc->width) + size_t(maskRect.left);
+      record.maskRowBytes = doc->width;
+    }
   } else {
     record.maskData = nullptr;
     record.maskRowBytes = 0;
@@ -667,6 +701,7 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
   fr.advanceState = AdvanceState;
   fr.getPropertyObsolete = GetProperty;
   fr.supportsPadding = 1;
+  fr.samplingSupport = 1;  // integral rates
   fr.inputRate = fr.maskRate = 0x10000;
   fr.propertyProcs = &h.propertyProcs;
   fr.descriptorParameters = &h.descriptorParameters;
@@ -769,9 +804,21 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
   h.output.clear();
   h.output.shrink_to_fit();
   h.mask.clear();
+  h.sampledInput.clear();
+  h.sampledInput.shrink_to_fit();
+  h.sampledMask.clear();
+  h.sampledMask.shrink_to_fit();
   h.doc = nullptr;
   g_current = nullptr;
   return report;
+}
+
+bool ModulesHaveDialogs() {
+#if defined(_WIN32)
+  return true;
+#else
+  return false;
+#endif
 }
 
 std::string DescribeResult(int16_t result) {

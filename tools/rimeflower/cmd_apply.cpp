@@ -39,6 +39,9 @@ const char* const kApplyHelp =
     "                         (user units are image pixels); the ice grows along it\n"
     "                         with --set \"Emitter Type=0\" (or 3: the path if any)\n"
     "  --repeat               run as \"repeat last filter\" (no parameters step)\n"
+    "  --dialog               show the filter's dialog, as a host's Filter menu does\n"
+    "                         (Windows only): OK applies and writes OUT; Cancel writes\n"
+    "                         nothing and exits with status 3\n"
     "  --record ACTION        write the values the filter recorded to a text file\n"
     "  --play ACTION          play a recorded action back (--set values still apply)\n"
     "  --quiet                no progress bar\n"
@@ -57,6 +60,7 @@ struct ApplySettings {
   std::vector<Assignment> assignments;
   bool defaults = false;
   bool repeat = false;
+  bool dialog = false;
   bool forget = false;
   bool quiet = false;
 };
@@ -110,13 +114,19 @@ int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
   if (!BuildScript(s, script, haveScript, error)) return Fail(error);
   RunOptions options;
   options.skipParameters = s.repeat;
-  options.script = haveScript ? &script : nullptr;
-  options.playInfo = host::kPlugInDialogDontDisplay;
+  // With --dialog a descriptor always goes along, so that the module shows
+  // its dialog because the host says so, even when repeating.
+  options.script = haveScript || s.dialog ? &script : nullptr;
+  options.playInfo = s.dialog ? host::kPlugInDialogDisplay : host::kPlugInDialogDontDisplay;
   const bool bar = !s.quiet && isatty(2);
   if (bar) options.onProgress = ProgressBar;
   const RunReport report = host.Run(doc, options);
   if (bar) std::fprintf(stderr, "\r%36s\r", "");  // plain blanks: old consoles know no escapes
   if (!report.refusal.empty()) return Fail("the filter cannot be applied: " + report.refusal);
+  if (s.dialog && report.result == -128) {
+    std::fprintf(stderr, "rimeflower: cancelled in the dialog; nothing was written\n");
+    return kExitCancelled;
+  }
   if (report.result != 0) return Fail("the filter failed: " + DescribeResult(report.result) + "; nothing was written");
   if (!s.record.empty()) {
     if (!report.descriptorWritten) return Fail("the filter recorded no values; the action was not written");
@@ -140,6 +150,7 @@ int CmdApply(const Args& args) {
        {"--set", nullptr, kValue, AddAssignment(s.assignments)},
        {"--defaults", nullptr, kFlag, SetTrue(s.defaults)},
        {"--repeat", nullptr, kFlag, SetTrue(s.repeat)},
+       {"--dialog", nullptr, kFlag, SetTrue(s.dialog)},
        {"--forget", nullptr, kFlag, SetTrue(s.forget)},
        {"--quiet", "-q", kFlag, SetTrue(s.quiet)},
        {"--path", nullptr, kValue, StoreIn(s.path)}},
@@ -153,6 +164,8 @@ int CmdApply(const Args& args) {
   if (s.output.empty()) return UsageError("apply", "no output file given (-o OUT)");
   if (!s.play.empty() && !s.preset.empty()) return UsageError("apply", "--play and --preset cannot be combined");
   if (s.pluginDir.empty()) s.pluginDir = DefaultPluginFolder();
+  if (s.dialog && !ModulesHaveDialogs())
+    return Fail("--dialog: the Linux module has no dialog; give the values with --set or --preset");
 
   std::string error;
   Image image;

@@ -238,6 +238,19 @@ void ReleaseWorkingBuffers(RunState& run, ParameterRecord& record, pattern::Scen
   cache.ReleaseTexture(record);
 }
 
+void TakeDocumentFacts(const FilterRecord& fr, RunState& run) {
+  run.deep = Depth(fr) == 16;
+  run.haveMask = fr.haveMask != 0;
+  run.maskData = static_cast<const uint8_t*>(fr.maskData);
+  run.maskRowBytes = fr.maskRowBytes;
+  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
+  run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
+  const VRect filter = FilterRectOf(fr);
+  run.filterWidth = filter.right - filter.left;
+  run.filterHeight = filter.bottom - filter.top;
+  run.memoryBudgetBytes = MemoryBudget();
+}
+
 bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
   const FilterRecord& fr = *call.filter;
   record.SceneDirty = 1;
@@ -271,21 +284,12 @@ bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
 int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
                            pattern::SceneCache& cache, const pattern::PathCurves* paths) {
   const FilterRecord& fr = *call.filter;
-  run.deep = Depth(fr) == 16;
-  run.haveMask = fr.haveMask != 0;
-  run.maskData = static_cast<const uint8_t*>(fr.maskData);
-  run.maskRowBytes = fr.maskRowBytes;
   if (!AcceptedMode(fr.imageMode)) {
     platform::PluginAlert(kWrongModeText);
     CopyInputToOutput(fr);
     return kNoErr;
   }
-  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
-  run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
-  const VRect filter = FilterRectOf(fr);
-  run.filterWidth = filter.right - filter.left;
-  run.filterHeight = filter.bottom - filter.top;
-  run.memoryBudgetBytes = MemoryBudget();
+  TakeDocumentFacts(fr, run);
   if (!run.dialogOpen) {
     // The dialog drives its own progress bar; the final run reports to the host.
     run.hooks = RunHooks{const_cast<HostCall*>(&call), HostAbort, HostProgress};

@@ -29,6 +29,12 @@ int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, 
 int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
                            pattern::SceneCache& cache, const pattern::PathCurves* paths);
 
+// What the run needs to know of the host's document before it converts or
+// renders anything: depth, colour mode, transparency, selection, filter
+// size. The preview reads a new source before it renders, so it takes them
+// first too.
+void TakeDocumentFacts(const FilterRecord& fr, RunState& run);
+
 // Fills the source buffer from the host's inData (new source and output
 // buffers of the output rectangle's size). False when they cannot be had.
 bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record);

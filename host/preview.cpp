@@ -133,6 +133,7 @@ int16_t PreviewSession::Render(const ui::PreviewView& view, bool reloadSource, u
     sourceLoaded_ = false;
     const int16_t advanced = AdvanceToArea(fr, in, out, view.scale);
     if (advanced != kNoErr) return advanced;
+    TakeDocumentFacts(fr, run_);
     run_.previewScale = double(std::max(view.scale, 1));
     run_.previewOffsetX = view.offsetX;
     run_.previewOffsetY = view.offsetY;

@@ -62,6 +62,32 @@ OSErr PickColour(ColorServicesInfo* info) {
   return 0;
 }
 
+// A colour-space suite whose CMYK is simply the complement of RGB (ink
+// counted from 255 down, as the interface counts it), with K unused.
+SPErr Convert8(int16_t from, int16_t to, Color8* colors, int16_t count) {
+  for (int i = 0; i < count; ++i) {
+    uint8_t* c = colors[i];
+    if (from == kColorSpaceCMYK && to == kColorSpaceRGB) {
+      const uint8_t cmy[3] = {c[0], c[1], c[2]};
+      c[0] = 0;
+      for (int k = 0; k < 3; ++k) c[k + 1] = uint8_t(255 - cmy[k]);
+    } else if (from == kColorSpaceRGB && to == kColorSpaceCMYK) {
+      for (int k = 0; k < 3; ++k) c[k] = uint8_t(255 - c[k + 1]);
+      c[3] = 0;
+    }
+  }
+  return 0;
+}
+ColorSpaceProcs g_colourSpace{};
+SPErr Acquire(const char* name, int32_t, const void** suite) {
+  if (std::strcmp(name, kColorSpaceSuite) != 0) return kSPSuiteNotFoundError;
+  g_colourSpace.Convert8 = Convert8;
+  *suite = &g_colourSpace;
+  return 0;
+}
+SPErr Release(const char*, int32_t) { return 0; }
+SPBasicSuite g_basic{Acquire, Release, nullptr, nullptr, nullptr, nullptr, nullptr};
+
 class Preview : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -173,6 +199,32 @@ TEST_F(Preview, TheOverviewIsReadAgainForAnotherFilterArea) {
   EXPECT_EQ(host_.advances, 2);
   EXPECT_EQ(session.Document().width, 40);
   EXPECT_EQ(session.OverviewSource()[0], host_.input[(10 * 240 + 20) * 3]);
+}
+
+TEST_F(Preview, CmykDocumentsShowTheirColoursFromTheFirstRender) {
+  // The same pixels as CMYK planes: ink = 255 - RGB, K = 0.
+  std::vector<uint8_t> cmyk(size_t(host_.width) * host_.height * 4);
+  for (size_t i = 0, j = 0; i < host_.input.size(); i += 3, j += 4) {
+    for (int k = 0; k < 3; ++k) cmyk[j + k] = uint8_t(255 - host_.input[i + k]);
+    cmyk[j + 3] = 0;
+  }
+  const std::vector<uint8_t> rgb = host_.input;
+  host_.input = cmyk;
+  host_.output = cmyk;
+  host_.planes = 4;
+  host_.fr.planes = 4;
+  host_.fr.imageMode = kModeCMYKColor;
+  host_.fr.sSPBasic = &g_basic;
+  call_.basicSuite = &g_basic;
+  record_.Scale = 10.0f;  // the figure stays away from the corner read below
+  PreviewSession session(call_, run_, record_, cache_);
+  session.Begin();
+  ui::PreviewPicture first, again;
+  ASSERT_EQ(session.Render(ui::PreviewView{1, 0, 0, 240, 180}, false, first), kNoErr);
+  ASSERT_EQ(session.Render(ui::PreviewView{1, 0, 0, 240, 180}, true, again), kNoErr);
+  EXPECT_EQ(first.pixels, again.pixels);
+  // The preview shows RGB, not the ink read as colour.
+  EXPECT_EQ(first.pixels[0], (uint32_t(rgb[0]) << 16) | (uint32_t(rgb[1]) << 8) | rgb[2]);
 }
 
 TEST_F(Preview, ViewsAtTheEdgeStayOnTheImage) {

@@ -64,6 +64,11 @@ wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d "Libe
 # No window manager runs here: Wine draws the windows' frames and captions
 # itself, as Windows does.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+# Pages the dialog hands to the shell land in a file instead of a browser.
+printf '#!/bin/sh\necho "$@" >>"%s/opened.txt"\n' "$out" >"$out/browser.sh"
+chmod +x "$out/browser.sh"
+wine reg add 'HKCR\.html' /ve /t REG_SZ /d htmlfile /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d "$out/browser.sh" /f >/dev/null 2>&1
 
 set_dpi() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
@@ -189,6 +194,15 @@ snap() {
   cp layout.txt "$out/debug-$1.layout"
   probe state >"$out/debug-$1.txt" || true
 }
+# opened PATTERN WHAT: the shell was handed a page ending in PATTERN.
+opened() {
+  i=0
+  until [ -f "$out/opened.txt" ] && tail -n 1 "$out/opened.txt" | grep -q "$1\$"; do
+    i=$((i + 1))
+    [ $i -gt 100 ] && { fail "$2: no page ending in $1 was opened ($(tail -n 1 "$out/opened.txt" 2>/dev/null))"; return; }
+    sleep 0.1
+  done
+}
 report() {
   if [ -z "$problems" ]; then
     echo "ok   $1"
@@ -210,7 +224,11 @@ scenario_apply() {
   expect "the dialog opens at 100 %" "zoom 100%"
   n=$(renders)
   click tab1; settle $((n + 1))
+  xdotool key F1; opened rimeflowerdoc_material.html "F1 on the Material tab"
   click tab0; settle $((n + 2))
+  xdotool key F1; opened rimeflowerdoc_geometry.html "F1 on the Geometry tab"
+  click manual; opened Help/rimeflowerdoc.html "the manual button"
+  xdotool key F4; opened kestrelworks.example/rimeflower/ "F4"
 
   # Typing a value: Enter moves on and applies nothing.
   n=$(renders)
@@ -401,10 +419,12 @@ scenario_odd() {
   report odd
 }
 
-# Both tabs over a real picture, for the documentation.
+# Both tabs over a real picture, for the documentation: a picture twice the
+# preview's size at that density, shown whole.
 screenshots() {
   rm -f "$ini"
-  dialog photo.png shot.png || { report "screenshots $1 dpi"; return; }
+  wine "$gallery_exe" photo --size "$2" -o "shot-$1.png" >/dev/null 2>&1
+  dialog "shot-$1.png" shot.png || { report "screenshots $1 dpi"; return; }
   n=$(renders)
   xdotool key ctrl+0  # the whole picture
   settle $((n + 1))
@@ -425,12 +445,12 @@ screenshots() {
 
 t0=$(date +%s)
 set_dpi 96
-for s in ${RF_DIALOG_SCENARIOS:-apply presets odd}; do
+for s in ${RF_DIALOG_SCENARIOS-apply presets odd}; do
   "scenario_$s"
 done
-screenshots 96
+screenshots 96 976x848
 set_dpi 144
-screenshots 144
+screenshots 144 1286x1170
 set_dpi 96
 echo "dialog under Wine: $(($(date +%s) - t0)) s"
 if [ "${RF_UPDATE_DOCS:-0}" = 1 ]; then

@@ -38,13 +38,13 @@ FakeHost* g_host = nullptr;
 OSErr Advance() {
   FakeHost& h = *g_host;
   const VRect in = h.big.inRect32, out = h.big.outRect32;
-  const int32_t s = h.fr.inputRate >> 16;
-  const int32_t w = (in.right - in.left + s - 1) / s, ht = (in.bottom - in.top + s - 1) / s;
+  const int32_t s = h.fr.inputRate >> 16;  // the area is in sampled pixels
+  const int32_t w = in.right - in.left, ht = in.bottom - in.top;
   h.delivered.resize(size_t(w) * ht * 3);
   for (int32_t y = 0; y < ht; ++y)
     for (int32_t x = 0; x < w; ++x)
       std::memcpy(&h.delivered[(size_t(y) * w + x) * 3],
-                  &h.input[((size_t(in.top) + y * s) * kDocWidth + in.left + x * s) * 3], 3);
+                  &h.input[((size_t(in.top) + y) * s * kDocWidth + (size_t(in.left) + x) * s) * 3], 3);
   h.fr.inData = h.delivered.data();
   h.fr.inRowBytes = w * 3;
   h.fr.outData = h.output.data() + (size_t(out.top) * kDocWidth + out.left) * 3;

@@ -18,10 +18,13 @@
 // bitmaps are blue, green, red, alpha. Scene x and y are pixels relative to
 // (offsetX, offsetY); a larger z is nearer the viewer.
 //
-// Limits: one render at a time on the caller's thread (the state is global).
-// Work images and the Z-buffer come from rf::platform::AllocPages; when they
-// cannot be had the render draws nothing and returns normally (see
-// rf::engine3d::LastRenderCompleted). Bad geometry (non-finite coordinates,
+// Limits: one render at a time (the switches are global). A render runs on
+// the caller's thread and, where the look allows, on one more thread per
+// core; a per-pixel function installed with __SetNewRenderOnePixel is only
+// ever called on the caller's thread (engine3d/render.h says more). Work
+// images come from rf::platform::AllocPages; when they cannot be had the
+// render draws nothing and returns normally (see
+// rf::engine3d::LastRenderCompleted in engine3d/render.h). Bad geometry (non-finite coordinates,
 // indices outside the point array, degenerate or huge triangles) is skipped
 // or clipped; nothing outside width x height is ever read or written.
 #pragma once
@@ -275,9 +278,5 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* target,
                             unsigned char hasUV, float u, float v, __Texture* textures,
                             int lightCount, light3ds* lights, __PrevInfo* previous,
                             GlassProp* glass, float A, float B, float C, float D);
-
-// False when the last __RasterScene or __RasterSolid call drew nothing
-// because its image size was unusable or its buffers could not be allocated.
-bool LastRenderCompleted();
 
 }  // namespace rf::engine3d

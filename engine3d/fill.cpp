@@ -7,23 +7,54 @@ namespace {
 
 class FillVisitor {
  public:
-  FillVisitor(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle,
-              FillKind kind, unsigned char* destination)
-      : scene_(scene), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
-        destination_(destination) {}
+  FillVisitor(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
+              FillKind kind, const Plane& destination, bool toScratch)
+      : band_(band), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
+        destination_(destination), toScratch_(toScratch) {
+    PrepareSurface(band, triangle, surface_);
+    // The built-in shading reads texture coordinates only for its maps and
+    // the previous pixel only for their and the glass's footprints.
+    const bool custom = band.f->custom != nullptr;
+    const bool maps = surface_.colourMap || surface_.opacityMap || surface_.bumpMap;
+    withUV_ = custom || maps;
+    withPrevious_ = custom || (band.f->sw.quality == 1 && (maps || surface_.glass));
+    // Inside the triangle the weights need no clamping and sum to one, and
+    // the built-in shading normalises the normal anyway: there the normal
+    // is one affine form of the pixel position. (Of a span only the first
+    // pixel can lie outside, left of the crossing, when it is not
+    // antialiased.)
+    // So are the texture coordinates, unless a perspective moved the points.
+    const Switches& sw = band.f->sw;
+    const bool perspective = sw.perspVal != 0 && sw.perspFar != 0;
+    affineNormal_ = !custom && !flat_ && !withPrevious_ && !(withUV_ && perspective) &&
+                    !(sw.usePhong2 && sw.quality == 1);
+    if (affineNormal_) {
+      const Vec3* n[3] = {&setup.v[0].normal, &setup.v[1].normal, &setup.v[2].normal};
+      normalX_ = *n[0] * setup.weightX[0] + *n[1] * setup.weightX[1] + *n[2] * setup.weightX[2];
+      normalY_ = *n[0] * setup.weightY[0] + *n[1] * setup.weightY[1] + *n[2] * setup.weightY[2];
+      normalC_ = *n[0] * setup.weightC[0] + *n[1] * setup.weightC[1] + *n[2] * setup.weightC[2];
+      const SetupVertex* v = setup.v;
+      uvX_ = {v[0].u * setup.weightX[0] + v[1].u * setup.weightX[1] + v[2].u * setup.weightX[2],
+              v[0].v * setup.weightX[0] + v[1].v * setup.weightX[1] + v[2].v * setup.weightX[2], 0};
+      uvY_ = {v[0].u * setup.weightY[0] + v[1].u * setup.weightY[1] + v[2].u * setup.weightY[2],
+              v[0].v * setup.weightY[0] + v[1].v * setup.weightY[1] + v[2].v * setup.weightY[2], 0};
+      uvC_ = {v[0].u * setup.weightC[0] + v[1].u * setup.weightC[1] + v[2].u * setup.weightC[2],
+              v[0].v * setup.weightC[0] + v[1].v * setup.weightC[1] + v[2].v * setup.weightC[2], 0};
+    }
+  }
 
   // Border pixels are drawn but never occlude: their depth is put back, so
   // the neighbouring triangle still draws its own pixels there.
   void Edge(int x, int y, float coverage) {
     const float depth = float(PlaneDepth(setup_, x, y));
     float previous;
-    if (!DepthTest(x, y, depth, previous)) return;
+    if (!DepthTest(band_, x, y, depth, previous)) return;
     const PixelAttributes at = Attributes(x, y, depth);
     float rgb[3];
-    const float opacity = ShadePixel(scene_, x, y, depth, triangle_, at.normal, setup_.hasUV,
-                                     at.u, at.v, nullptr, setup_, rgb);
-    PlotPixel(destination_, x, y, rgb[0], rgb[1], rgb[2], coverage * opacity);
-    RestoreDepth(x, y, previous);
+    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                     setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
+    Put(x, y, rgb, coverage * opacity);
+    RestoreDepth(band_, x, y, previous);
   }
 
   void BeginSpan() {
@@ -36,12 +67,39 @@ class FillVisitor {
   void Inner(int x, int y) {
     const float depth = float(PlaneDepth(setup_, x, y));
     float replaced;
-    if (!DepthTest(x, y, depth, replaced)) {
+    if (!DepthTest(band_, x, y, depth, replaced)) {
       previousKnown_ = false;
       previousInSpan_ = true;
       return;
     }
     __PrevInfo info{};
+    const bool firstInSpan = !previousInSpan_;
+    if (affineNormal_ && !(firstInSpan && band_.f->sw.quality != 1)) {
+      previousInSpan_ = true;
+      const Vec3 n = normalX_ * double(x) + normalY_ * double(y) + normalC_;
+      float u = 0, v = 0;
+      if (withUV_ && setup_.hasUV) {
+        const Vec3 uv = uvX_ * double(x) + uvY_ * double(y) + uvC_;
+        u = float(uv.x);
+        v = float(uv.y);
+      }
+      float rgb[3];
+      const float opacity =
+          ShadePixel(band_, surface_, x, y, depth, triangle_,
+                     __Point{float(n.x), float(n.y), float(n.z)}, setup_.hasUV, u, v, nullptr,
+                     setup_, rgb);
+      Put(x, y, rgb, opacity);
+      return;
+    }
+    if (!withPrevious_) {
+      previousInSpan_ = true;
+      const PixelAttributes at = Attributes(x, y, depth);
+      float rgb[3];
+      const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                       setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
+      Put(x, y, rgb, opacity);
+      return;
+    }
     if (previousInSpan_) {
       if (!previousKnown_) {
         const float previousDepth = float(PlaneDepth(setup_, x - 1, y));
@@ -51,16 +109,16 @@ class FillVisitor {
       info.ny = previous_.normal.y;
       info.nz = previous_.normal.z;
       info.valid = 1;
-      info.x = float(x - 1 - scene_.offsetX);
-      info.y = float(y - scene_.offsetY);
+      info.x = float(x - 1 - band_.f->scene.offsetX);
+      info.y = float(y - band_.f->scene.offsetY);
       info.u = previous_.u;
       info.v = previous_.v;
     }
     const PixelAttributes at = Attributes(x, y, depth);
     float rgb[3];
-    const float opacity = ShadePixel(scene_, x, y, depth, triangle_, at.normal, setup_.hasUV,
-                                     at.u, at.v, &info, setup_, rgb);
-    PlotPixel(destination_, x, y, rgb[0], rgb[1], rgb[2], opacity);
+    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                     setup_.hasUV, at.u, at.v, &info, setup_, rgb);
+    Put(x, y, rgb, opacity);
     previous_ = at;
     previousKnown_ = true;
     previousInSpan_ = true;
@@ -68,14 +126,23 @@ class FillVisitor {
 
  private:
   PixelAttributes Attributes(int x, int y, float depth) const {
-    return InterpolateAttributes(setup_, x, y, depth, flat_, scene_.offsetX, scene_.offsetY);
+    return InterpolateAttributes(*band_.f, setup_, x, y, depth, flat_, withUV_);
+  }
+  void Put(int x, int y, const float rgb[3], float opacity) {
+    PlotPixel(band_, destination_, x, y, rgb[0], rgb[1], rgb[2], opacity);
+    if (toScratch_) Touch(band_, x, y);
   }
 
-  const Scene& scene_;
+  const Band& band_;
   const TriangleSetup& setup_;
   __Triangle3ds* triangle_;
   bool flat_;
-  unsigned char* destination_;
+  const Plane& destination_;
+  bool toScratch_;
+  Surface surface_;
+  bool withUV_ = true, withPrevious_ = true, affineNormal_ = false;
+  Vec3 normalX_, normalY_, normalC_;
+  Vec3 uvX_, uvY_, uvC_;  // u and v in x and y
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;
@@ -83,47 +150,53 @@ class FillVisitor {
 
 class LineVisitor {
  public:
-  LineVisitor(const Scene& scene, Vec3 from, Vec3 to, __Point normal, __Triangle3ds* triangle,
+  LineVisitor(const Band& band, Vec3 from, Vec3 to, __Point normal, __Triangle3ds* triangle,
               const TriangleSetup& plane, bool keepDepth)
-      : scene_(scene), from_(from), to_(to), normal_(normal), triangle_(triangle),
-        plane_(plane), keepDepth_(keepDepth) {}
+      : band_(band), from_(from), to_(to), normal_(normal), triangle_(triangle),
+        plane_(plane), keepDepth_(keepDepth) {
+    PrepareSurface(band, triangle, surface_);
+  }
 
   void Pixel(int x, int y, float coverage, double along) {
     const float depth = float(from_.z + along * (to_.z - from_.z));
     float previous;
-    if (!DepthTest(x, y, depth, previous)) return;
+    if (!DepthTest(band_, x, y, depth, previous)) return;
     float rgb[3];
     const float opacity =
-        ShadePixel(scene_, x, y, depth, triangle_, normal_, false, 0, 0, nullptr, plane_, rgb);
-    PlotPixel(TargetImage, x, y, rgb[0], rgb[1], rgb[2], coverage * opacity);
-    if (!keepDepth_) RestoreDepth(x, y, previous);
+        ShadePixel(band_, surface_, x, y, depth, triangle_, normal_, false, 0, 0, nullptr, plane_,
+                   rgb);
+    PlotPixel(band_, band_.f->target, x, y, rgb[0], rgb[1], rgb[2], coverage * opacity);
+    if (!keepDepth_) RestoreDepth(band_, x, y, previous);
   }
 
  private:
-  const Scene& scene_;
+  const Band& band_;
   Vec3 from_, to_;
   __Point normal_;
   __Triangle3ds* triangle_;
   const TriangleSetup& plane_;
   bool keepDepth_;
+  Surface surface_;
 };
 
 }  // namespace
 
-void FillTriangle(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, unsigned char* destination) {
-  FillVisitor visitor(scene, setup, triangle, kind, destination);
-  ScanTriangle(setup, _Quality == 1, RenderWidth, RenderHeight, visitor);
+void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
+                  FillKind kind, const Plane& destination, bool toScratch) {
+  FillVisitor visitor(band, setup, triangle, kind, destination, toScratch);
+  ScanTriangle(setup, band.f->sw.quality == 1, band.f->width, band.y0, band.y1, band.stop,
+               visitor);
 }
 
-void DrawShadedLine(const Scene& scene, Vec3 from, Vec3 to, __Point normal,
+void DrawShadedLine(const Band& band, Vec3 from, Vec3 to, __Point normal,
                     __Triangle3ds* triangle, const TriangleSetup& plane) {
-  const bool antialias = _Quality == 1;
+  const Switches& sw = band.f->sw;
+  const bool antialias = sw.quality == 1;
   // Stepped lines occlude like filled pixels; antialiased ones behave like
   // a fill's border pixels and leave the depth as they found it.
-  LineVisitor visitor(scene, from, to, normal, triangle, plane, !antialias);
-  ScanLine(from, to, antialias, LineHalfWidth(_WireSize), LineRadius(_WireSize), RenderWidth,
-           RenderHeight, visitor);
+  LineVisitor visitor(band, from, to, normal, triangle, plane, !antialias);
+  ScanLine(from, to, antialias, LineHalfWidth(sw.wireSize), LineRadius(sw.wireSize),
+           band.f->width, band.y0, band.y1, band.stop, visitor);
 }
 
 }  // namespace rf::engine3d

@@ -7,6 +7,37 @@
 
 using namespace rf::engine3d;
 
+namespace {
+
+RenderOnePixel g_renderOnePixel = DefaultRenderOnePixel;
+light3ds* g_defaultLight = nullptr;
+
+}  // namespace
+
+namespace rf::engine3d {
+
+Switches CurrentSwitches() {
+  Switches s;
+  s.drawMode = _DrawMode;
+  s.quality = _Quality;
+  s.deep = _Deep;
+  s.drawBackFaces = _DrawBackFaces;
+  s.dubleSide = _DubleSide;
+  s.useMultyRefract = _UseMultyRefract;
+  s.usePhong2 = _UsePhong2;
+  s.wireSize = _WireSize;
+  s.perspVal = _Persp_Val;
+  s.perspX = _Persp_x;
+  s.perspY = _Persp_y;
+  s.perspFar = _Persp_Far;
+  return s;
+}
+
+RenderOnePixel InstalledRenderOnePixel() { return g_renderOnePixel; }
+light3ds* InstalledDefaultLight() { return g_defaultLight; }
+
+}  // namespace rf::engine3d
+
 extern "C" {
 
 unsigned char _DrawMode = 6;
@@ -54,12 +85,6 @@ unsigned char __GetUsePhong2() { return _UsePhong2; }
 unsigned char __GetUseReflection() { return _UseReflection; }
 
 void __SetZBuff(float* buffer, int width, int height) {
-  if (EngineOwnsZBuff) {
-    // Only possible if a per-pixel function installs a buffer mid-render;
-    // the render's own buffer must not leak.
-    rf::platform::FreePages(ZBuff);
-    EngineOwnsZBuff = false;
-  }
   if (!buffer || width < 1 || height < 1) {
     ZBuff = nullptr;
     Zwidth = Zheight = 0;
@@ -76,13 +101,13 @@ void __GetZBuff(float*& buffer, int& width, int& height) {
   height = Zheight;
 }
 
-void __SetLightDef(light3ds* light) { DefaultLight = light; }
+void __SetLightDef(light3ds* light) { g_defaultLight = light; }
 
 void __SetNewRenderOnePixel(RenderOnePixel function) {
-  ActiveRenderOnePixel = function ? function : DefaultRenderOnePixel;
+  g_renderOnePixel = function ? function : DefaultRenderOnePixel;
 }
 
-void __SetDefRenderOnePixel() { ActiveRenderOnePixel = DefaultRenderOnePixel; }
+void __SetDefRenderOnePixel() { g_renderOnePixel = DefaultRenderOnePixel; }
 
 void __Sort(int triangleCount, __Triangle3ds* triangles, __Point3ds* points) {
   if (triangleCount <= 0 || !triangles || !points) return;

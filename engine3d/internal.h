@@ -1,72 +1,87 @@
-// Rimeflower engine internals: render state, pixel access and the triangle
-// set-up shared by the rasteriser, the line drawer and the shading.
+// Rimeflower engine internals: the state of one render, pixel access and the
+// triangle set-up shared by the rasteriser, the line drawer and the shading.
+//
+// A render is a Frame (what every part of the image shares: the switches as
+// they were at the call, the images, the scene) drawn band by band. A Band
+// is a run of whole image rows with its own depth, scratch and edge images;
+// everything a band draws depends only on its own rows, so bands can be
+// drawn on any thread in any order and give the same bytes. The few looks
+// that read pixels other bands write (glass that sees earlier glass, glass
+// over a back-face pass, a caller's per-pixel function) are drawn as one
+// band covering the image.
 #pragma once
 
 #include "engine3d/engine3d.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace rf::engine3d {
 
-// ---- Render state ----------------------------------------------------------
-// Set at the start of every raster call; the work images exist only during a
-// __RasterScene call and are null otherwise.
+// ---- Switches ----------------------------------------------------------------
 
-extern int MaxChannelValue;  // 255, or 32768 with _Deep
-extern int RowStride;        // channels per row
-extern int RenderWidth;
-extern int RenderHeight;
-extern RenderOnePixel ActiveRenderOnePixel;
-extern light3ds* DefaultLight;
-extern bool EngineOwnsZBuff;
-extern bool RenderCompleted;
+// The exported switches as a render saw them at its start.
+struct Switches {
+  uint8_t drawMode = 6;
+  uint8_t quality = 1;
+  uint8_t deep = 0;
+  uint8_t drawBackFaces = 0;
+  uint8_t dubleSide = 0;
+  uint8_t useMultyRefract = 1;
+  uint8_t usePhong2 = 0;
+  float wireSize = 1.0f;
+  float perspVal = 0, perspX = 0, perspY = 0, perspFar = 1000.0f;
+};
+Switches CurrentSwitches();
 
-extern unsigned char* TargetImage;
-extern unsigned char* SourceImage;
-extern unsigned char* BackgroundCopy;
-extern unsigned char* TriangleScratch;
-extern unsigned char* EdgeColourBuffer;
-extern unsigned char* UnderColourBuffer;
-extern float* RefractDepth;
+// The per-pixel function installed with __SetNewRenderOnePixel (never null)
+// and the light installed with __SetLightDef.
+RenderOnePixel InstalledRenderOnePixel();
+light3ds* InstalledDefaultLight();
 
-// The value of a depth buffer filled with 0xFE bytes: nothing drawn yet.
-inline float UntouchedDepth() {
-  const uint32_t bits = 0xFEFEFEFEu;
-  float value;
-  std::memcpy(&value, &bits, sizeof value);
-  return value;
-}
+// ---- Images ------------------------------------------------------------------
 
-// ---- Channel access ----------------------------------------------------------
+// Four-channel rows; `firstRow` is the image row of the plane's row 0, so a
+// band's work image is addressed with image coordinates.
+struct Plane {
+  unsigned char* data = nullptr;
+  size_t rowChannels = 0;
+  int firstRow = 0;
+  size_t Index(int x, int y) const {
+    return size_t(y - firstRow) * rowChannels + size_t(x) * 4;
+  }
+};
+
+struct DepthPlane {
+  float* data = nullptr;
+  int width = 0;
+  int firstRow = 0;
+  float& At(int x, int y) const { return data[size_t(y - firstRow) * size_t(width) + size_t(x)]; }
+};
+
 // A channel index is the same in both depths; a 16-bit image simply holds a
 // word where an 8-bit image holds a byte. The words are copied rather than
 // cast because a caller's 16-bit buffer need not be aligned.
-
-inline size_t ChannelIndex(int x, int y) {
-  return static_cast<size_t>(y) * static_cast<size_t>(RowStride) + static_cast<size_t>(x) * 4;
-}
-
-inline int ReadChannel(const unsigned char* image, size_t index) {
+inline int ReadChannel(const unsigned char* image, size_t index, bool deep) {
   if (!image) return 0;
-  if (!_Deep) return image[index];
+  if (!deep) return image[index];
   uint16_t word;
   std::memcpy(&word, image + 2 * index, sizeof word);
   return word;
 }
 
-inline void WriteChannel(unsigned char* image, size_t index, int value) {
-  if (!_Deep) {
+inline void WriteChannel(unsigned char* image, size_t index, int value, bool deep) {
+  if (!deep) {
     image[index] = static_cast<unsigned char>(value);
     return;
   }
   const uint16_t word = static_cast<uint16_t>(value);
   std::memcpy(image + 2 * index, &word, sizeof word);
 }
-
-inline size_t BytesPerChannel() { return _Deep ? 2 : 1; }
 
 // Clamps to 0..high and maps NaN to 0, so that a misbehaving per-pixel
 // function cannot produce an out-of-range channel.
@@ -75,14 +90,9 @@ inline float ClampChannel(float value, float high) {
   return value > high ? high : value;
 }
 
-inline int RoundChannel(float value) {
-  return static_cast<int>(ClampChannel(value, static_cast<float>(MaxChannelValue)) + 0.5f);
+inline int RoundChannel(float value, int high) {
+  return static_cast<int>(ClampChannel(value, static_cast<float>(high)) + 0.5f);
 }
-
-// The pixel write rule: opaque colours replace, partial ones blend over what
-// is there (or start the pixel when it is empty), keeping the larger alpha.
-void PlotPixel(unsigned char* image, int x, int y, float red, float green, float blue,
-               float opacity);
 
 // ---- Geometry ----------------------------------------------------------------
 
@@ -145,15 +155,7 @@ double SignedDistance(const TriangleSetup& t, double x, double y, int& nearest);
 // Barycentric weights at (x, y), clamped to >= 0 and normalised.
 void BarycentricWeights(const TriangleSetup& t, double x, double y, double w[3]);
 
-// The interpolated normal and texture coordinates of a filled pixel.
-struct PixelAttributes {
-  __Point normal{};
-  float u = 0, v = 0;
-};
-PixelAttributes InterpolateAttributes(const TriangleSetup& t, double x, double y, double depth,
-                                      bool flat, int offsetX, int offsetY);
-
-// ---- Scene of one render call ------------------------------------------------
+// ---- One render ----------------------------------------------------------------
 
 struct Scene {
   unsigned char* target = nullptr;
@@ -161,6 +163,8 @@ struct Scene {
   int offsetX = 0, offsetY = 0;
   __Point3ds* points = nullptr;
   int pointCount = 0;
+  __Triangle3ds* triangles = nullptr;
+  int triangleCount = 0;
   material3ds* materials = nullptr;
   int materialCount = 0;
   __Texture* textures = nullptr;
@@ -169,56 +173,216 @@ struct Scene {
   GlassProp* glass = nullptr;
 };
 
-// Depth test against ZBuff at an image pixel: passes when there is no
-// Z-buffer, fails outside it, and otherwise keeps the strictly greater depth
-// (returning the value it replaced in `previous`).
-bool DepthTest(int x, int y, float depth, float& previous);
-void RestoreDepth(int x, int y, float previous);
+// What every band of a render reads and nothing changes while it runs.
+struct Frame {
+  Switches sw;
+  bool deep = false;
+  int maxChannel = 255;
+  int width = 0, height = 0;
+  Plane target, source;  // source.data may be null
+  Scene scene;
+  RenderOnePixel custom = nullptr;  // a caller's per-pixel function, or null for the built-in
+  light3ds* defaultLight = nullptr;
+  // Images that span the whole render: the caller's Z-buffer of the render
+  // size (or null: each band has its own), and the glass background and
+  // depths of the looks drawn as one band.
+  float* sharedDepth = nullptr;
+  Plane backgroundCopy;
+  float* refractDepth = nullptr;
+};
 
-// Calls the active per-pixel function for image pixel (x, y) and returns
-// the opacity, 0 when the function gave nothing usable.
-float ShadePixel(const Scene& scene, int x, int y, float depth, __Triangle3ds* triangle,
-                 __Point normal, bool hasUV, float u, float v, __PrevInfo* previous,
-                 const TriangleSetup& plane, float rgb[3]);
+// Counts work and, every few thousand pixels, asks whether the render is
+// to stop: on the calling thread through the caller's callback (at most
+// every few milliseconds), on the others through the flag it sets.
+class StopCheck {
+ public:
+  virtual ~StopCheck() = default;
+  bool Tick(int work) {
+    budget_ -= work;
+    if (budget_ > 0) return stopped_;
+    budget_ = kWorkPerPoll;
+    return stopped_ = Poll();
+  }
+  bool Stopped() const { return stopped_; }
+
+ protected:
+  virtual bool Poll() = 0;
+
+ private:
+  static constexpr int kWorkPerPoll = 4096;
+  int budget_ = kWorkPerPoll;
+  bool stopped_ = false;
+};
+
+// The rows of a band that a triangle drew into the scratch image, so that
+// only those are composited and cleared again.
+struct RowExtents {
+  std::vector<int> low, high;  // per band row; low > high when untouched
+  int firstTouched = 0, lastTouched = -1;
+};
+
+// Which runs of kDirtyChunk columns of each band row a band has written in
+// its depth and edge images, one bit per run.
+constexpr int kDirtyChunk = 32;
+struct DirtyChunks {
+  size_t wordsPerRow = 0;
+  std::vector<uint64_t> bits;
+  void Mark(int row, int firstColumn, int lastColumn) {
+    uint64_t* words = bits.data() + size_t(row) * wordsPerRow;
+    for (int chunk = firstColumn / kDirtyChunk; chunk <= lastColumn / kDirtyChunk; ++chunk)
+      words[chunk / 64] |= uint64_t(1) << (chunk % 64);
+  }
+};
+
+// One band: image rows y0 .. y1 - 1 and the work images of its rows.
+struct Band {
+  const Frame* f = nullptr;
+  int y0 = 0, y1 = 0;
+  bool backPass = false;  // the back-face pass (_DrawBackFaces1) is running
+  DepthPlane depth;
+  Plane scratch, edgeColour, underColour;
+  RowExtents* touched = nullptr;
+  // The image box each triangle can reach ([4k] first row, last row,
+  // first column, last column), and the columns of each band row that the
+  // band's depth and edge images have been written in.
+  const int* boxes = nullptr;
+  DirtyChunks* dirty = nullptr;
+  StopCheck* stop = nullptr;
+
+  bool InRows(int y) const { return y >= y0 && y < y1; }
+  bool Inside(int x, int y) const { return x >= 0 && x < f->width && y >= y0 && y < y1; }
+};
+
+// The band whose pixel DefaultRenderOnePixel shades when it is reached
+// through the function pointer (a caller's function handing on to it).
+// Null outside a render.
+extern thread_local const Band* CurrentBand;
+
+// ---- Pixels --------------------------------------------------------------------
+
+// The pixel write rule: opaque colours replace, partial ones blend over what
+// is there (or start the pixel when it is empty), keeping the larger alpha.
+// Pixels outside the band's rows are left alone: they belong to another band.
+void PlotPixel(const Band& band, const Plane& image, int x, int y, float red, float green,
+               float blue, float opacity);
+
+// Depth test against the band's depth image: keeps the strictly greater
+// depth and returns the value it replaced in `previous`.
+inline bool DepthTest(const Band& band, int x, int y, float depth, float& previous) {
+  previous = depth;
+  if (!band.Inside(x, y)) return false;
+  float& stored = band.depth.At(x, y);
+  if (!(depth > stored)) return false;
+  previous = stored;
+  stored = depth;
+  return true;
+}
+inline void RestoreDepth(const Band& band, int x, int y, float previous) {
+  if (band.Inside(x, y)) band.depth.At(x, y) = previous;
+}
+
+// Notes that (x, y) of the scratch image may have been written.
+inline void Touch(const Band& band, int x, int y) {
+  RowExtents& r = *band.touched;
+  const int row = y - band.y0;
+  if (x < r.low[size_t(row)]) r.low[size_t(row)] = x;
+  if (x > r.high[size_t(row)]) r.high[size_t(row)] = x;
+  if (row < r.firstTouched) r.firstTouched = row;
+  if (row > r.lastTouched) r.lastTouched = row;
+}
+// Composites the touched scratch pixels into the target and clears them.
+void CompositeScratch(const Band& band);
+void ResetExtents(const Band& band);
+
+// ---- Shading -------------------------------------------------------------------
+
+// The interpolated normal and texture coordinates of a filled pixel.
+struct PixelAttributes {
+  __Point normal{};
+  float u = 0, v = 0;
+};
+// Texture coordinates are left 0 without `withUV`.
+PixelAttributes InterpolateAttributes(const Frame& f, const TriangleSetup& t, double x, double y,
+                                      double depth, bool flat, bool withUV);
+
+
+// What the built-in shading of one triangle needs beyond the pixel: its
+// material (or the built-in grey), maps, lights and glass, worked out once
+// per triangle.
+struct Surface {
+  const material3ds* m = nullptr;  // null: the built-in look
+  float base[3] = {0.5f, 0.5f, 0.5f};
+  float specular[3] = {1, 1, 1};
+  float exponent = 150, strength = 10, selfIllum = 0, opacity = 1;
+  float negligible = 0;  // d below which the highlight is not worked out
+  const __Texture* colourMap = nullptr;
+  const __Texture* opacityMap = nullptr;
+  const __Texture* bumpMap = nullptr;
+  const __Texture* reflectionMap = nullptr;
+  float bumpHeight = 0;
+  const light3ds* lights = nullptr;
+  int lightCount = 0;
+  const GlassProp* glass = nullptr;  // enabled glass, or null
+};
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds* materials,
+                    int materialCount, __Texture* textures, int lightCount, light3ds* lights,
+                    GlassProp* glass, Surface& out);
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue);
+
+// Shades image pixel (x, y) with the caller's per-pixel function, or with
+// the built-in one and the triangle's prepared surface, and returns the
+// opacity, 0 when the function gave nothing usable.
+float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
+                 __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
+                 __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]);
+// The surface of a triangle for ShadePixel (left unprepared when a caller's
+// function shades).
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out);
+
+// The built-in per-pixel function with its render state given.
+float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,
+                   __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                   float& red, float& green, float& blue, __Point* normal, unsigned char hasUV,
+                   float u, float v, __Texture* textures, int lightCount, light3ds* lights,
+                   __PrevInfo* previous, GlassProp* glass, float A, float B, float C, float D);
 
 // ---- Drawing (one function per draw-mode family) -----------------------------
 
 enum class FillKind { Flat, Phong };
 
-// Fills one prepared triangle into `destination`, shading every pixel.
-void FillTriangle(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, unsigned char* destination);
+// Fills one prepared triangle into `destination` (the target, or the
+// band's scratch image), shading every pixel.
+void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
+                  FillKind kind, const Plane& destination, bool toScratch);
 
 // An antialiased (or, with _Quality 0, stepped) line between two image
 // points, every pixel shaded with the given normal and plotted into the
 // target.
-void DrawShadedLine(const Scene& scene, Vec3 from, Vec3 to, __Point normal,
+void DrawShadedLine(const Band& band, Vec3 from, Vec3 to, __Point normal,
                     __Triangle3ds* triangle, const TriangleSetup& plane);
 
 // Modes 2, 8, 9 and 10 (the curved patch).
-void DrawPatchWire(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle);
+void DrawPatchWire(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle);
 // One level of curved subdivision: the corners, then the new points on the
 // edges (0, 1), (1, 2) and (2, 0).
 void SubdividePoints(const __Point3ds& a, const __Point3ds& b, const __Point3ds& c,
                      __Point3ds six[6]);
-void FillSubdivided(const Scene& scene, __Triangle3ds* triangle, const __Point3ds six[6],
-                    unsigned char* destination);
-void SamplePatch(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle,
-                 bool shaded, unsigned char* destination);
-
-// Image-space box of a triangle (and its patch hull) for the scratch image.
-struct PixelBox {
-  int x0 = 0, y0 = 0, x1 = -1, y1 = -1;  // inclusive; empty when x1 < x0
-  bool Empty() const { return x1 < x0 || y1 < y0; }
-};
-PixelBox GrownBox(const Vec3* points, int count, int margin);
-void ClearScratch(const PixelBox& box);
-void CompositeScratch(const PixelBox& box);
+void FillSubdivided(const Band& band, __Triangle3ds* triangle, const __Point3ds six[6],
+                    const Plane& destination, bool toScratch);
+void SamplePatch(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
+                 bool shaded, const Plane& destination, bool toScratch);
 
 // Hull of the cubic patch over a set-up triangle (its ten control points).
 int PatchHull(const TriangleSetup& setup, Vec3 hull[10]);
 
 // Facing tests; `selectG` adds the multi-refraction exception.
-bool PassesFacing(double nz, bool selectG);
+bool PassesFacing(const Band& band, double nz, bool selectG);
+
+// Draws the triangles of one band, in array order, for the pass the band
+// is in. `order` lists the triangles that can reach the band's rows.
+void DrawBandPass(Band& band, const int* order, int count);
 
 }  // namespace rf::engine3d

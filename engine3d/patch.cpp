@@ -72,8 +72,8 @@ double ImageLength(Vec3 a, Vec3 b) { return std::hypot(b.x - a.x, b.y - a.y); }
 
 // Longer than this an edge cannot usefully be sampled: the image has fewer
 // pixels along any line.
-double SamplingLength(double length) {
-  const double limit = 2.0 * (double(RenderWidth) + RenderHeight) + 4;
+double SamplingLength(const Frame& f, double length) {
+  const double limit = 2.0 * (double(f.width) + f.height) + 4;
   return std::isfinite(length) ? std::min(length, limit) : limit;
 }
 
@@ -90,14 +90,15 @@ int PatchHull(const TriangleSetup& setup, Vec3 hull[10]) {
   return n;
 }
 
-void DrawPatchWire(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle) {
+void DrawPatchWire(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle) {
+  const Frame& f = *band.f;
   const Patch p = BuildPatch(setup);
   const double l1 = ImageLength(p.corner[0], p.corner[1]);
   const double l2 = ImageLength(p.corner[0], p.corner[2]);
-  const double inverse1 = l1 > 0 ? 1 / SamplingLength(l1) : 1;
-  const double inverse2 = l2 > 0 ? 1 / SamplingLength(l2) : 1;
+  const double inverse1 = l1 > 0 ? 1 / SamplingLength(f, l1) : 1;
+  const double inverse2 = l2 > 0 ? 1 / SamplingLength(f, l2) : 1;
   const double step = 4 * std::min(inverse1, inverse2);
-  const bool backPass = _DrawBackFaces1 != 0;
+  const bool backPass = band.backPass;
 
   for (int k = 0; k < 3; ++k) {
     const int i = k, j = (k + 1) % 3;
@@ -115,9 +116,9 @@ void DrawPatchWire(const Scene& scene, const TriangleSetup& setup, __Triangle3ds
       const Vec3 point = curve(t);
       const Vec3 normal = PatchNormal(p, w);
       const double nz = NormalisedOrSame(normal).z;
-      const bool visible = _DubleSide || (backPass ? nz < 0 : nz >= -0.2);
+      const bool visible = f.sw.dubleSide || (backPass ? nz < 0 : nz >= -0.2);
       if (visible)
-        DrawShadedLine(scene, previous, point, {float(normal.x), float(normal.y), float(normal.z)},
+        DrawShadedLine(band, previous, point, {float(normal.x), float(normal.y), float(normal.z)},
                        triangle, setup);
       previous = point;
       if (t >= 1) break;
@@ -158,26 +159,29 @@ void SubdividePoints(const __Point3ds& a, const __Point3ds& b, const __Point3ds&
   }
 }
 
-void FillSubdivided(const Scene& scene, __Triangle3ds* triangle, const __Point3ds six[6],
-                    unsigned char* destination) {
+void FillSubdivided(const Band& band, __Triangle3ds* triangle, const __Point3ds six[6],
+                    const Plane& destination, bool toScratch) {
+  const Scene& scene = band.f->scene;
   // Corner, corner, corner, centre; each keeps the parent's turning sense.
   const int parts[4][3] = {{0, 3, 5}, {3, 1, 4}, {5, 4, 2}, {3, 4, 5}};
   for (const auto& part : parts) {
     const __Point3ds& a = six[part[0]];
     const __Point3ds& b = six[part[1]];
     const __Point3ds& c = six[part[2]];
-    if (!PassesFacing(FaceNormalZ(a, b, c), true)) continue;
+    if (!PassesFacing(band, FaceNormalZ(a, b, c), true)) continue;
     TriangleSetup setup;
     if (!SetUpTriangle(a, b, c, scene.offsetX, scene.offsetY, setup)) continue;
-    FillTriangle(scene, setup, triangle, FillKind::Phong, destination);
+    FillTriangle(band, setup, triangle, FillKind::Phong, destination, toScratch);
   }
 }
 
-void SamplePatch(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* triangle,
-                 bool shaded, unsigned char* destination) {
+void SamplePatch(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
+                 bool shaded, const Plane& destination, bool toScratch) {
+  const Frame& f = *band.f;
+  const Scene& scene = f.scene;
   const Patch p = BuildPatch(setup);
-  const double l1 = SamplingLength(ImageLength(p.corner[0], p.corner[1]));
-  const double l2 = SamplingLength(ImageLength(p.corner[0], p.corner[2]));
+  const double l1 = SamplingLength(f, ImageLength(p.corner[0], p.corner[1]));
+  const double l2 = SamplingLength(f, ImageLength(p.corner[0], p.corner[2]));
   const double stepU = l1 > 0 ? 1 / (2 * l1) : 1;
   const double stepV = l2 > 0 ? 1 / (2 * l2) : 1;
 
@@ -187,25 +191,30 @@ void SamplePatch(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* 
     const material3ds& m = scene.materials[triangle->material];
     for (int i = 0; i < 3; ++i) plain[i] = m.diffuse[i];
   }
-  const float high = float(MaxChannelValue);
+  const float high = float(f.maxChannel);
+  Surface surface;
+  if (shaded) PrepareSurface(band, triangle, surface);
 
   const long rows = long(1 / stepU + 1e-9);
   for (long iu = 0; iu <= rows; ++iu) {
     const double u = iu * stepU;
+    if (band.stop && band.stop->Tick(int(std::min(1.0 / stepV, 1e6)) + 1)) return;
     for (long iv = 0;; ++iv) {
       const double v = iv * stepV;
       if (u + v > 1 + 1e-9) break;
       const double w[3] = {std::max(0.0, 1 - u - v), u, v};
       const Vec3 point = PatchPoint(p, w);
       const double sx = point.x + 0.5, sy = point.y + 0.5;
-      if (!(sx >= 0 && sy >= 0 && sx < RenderWidth && sy < RenderHeight)) continue;
+      if (!(sx >= 0 && sy >= 0 && sx < f.width && sy < f.height)) continue;
       const int x = int(sx), y = int(sy);
+      if (!band.InRows(y)) continue;
       const Vec3 normal = PatchNormal(p, w);
-      if (shaded && !PassesFacing(normal.z, true)) continue;
+      if (shaded && !PassesFacing(band, normal.z, true)) continue;
       float replaced;
-      if (!DepthTest(x, y, float(point.z), replaced)) continue;
+      if (!DepthTest(band, x, y, float(point.z), replaced)) continue;
       if (!shaded) {
-        PlotPixel(destination, x, y, plain[0] * high, plain[1] * high, plain[2] * high, 1);
+        PlotPixel(band, destination, x, y, plain[0] * high, plain[1] * high, plain[2] * high, 1);
+        if (toScratch) Touch(band, x, y);
         continue;
       }
       // Silhouettes fade out rather than end in a hard, aliased rim.
@@ -219,10 +228,11 @@ void SamplePatch(const Scene& scene, const TriangleSetup& setup, __Triangle3ds* 
       }
       float rgb[3];
       const float opacity =
-          ShadePixel(scene, x, y, float(point.z), triangle,
+          ShadePixel(band, surface, x, y, float(point.z), triangle,
                      {float(normal.x), float(normal.y), float(normal.z)}, p.hasUV, tu, tv,
                      nullptr, setup, rgb);
-      PlotPixel(destination, x, y, rgb[0], rgb[1], rgb[2], float(opacity * fade));
+      PlotPixel(band, destination, x, y, rgb[0], rgb[1], rgb[2], float(opacity * fade));
+      if (toScratch) Touch(band, x, y);
     }
   }
 }

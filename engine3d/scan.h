@@ -36,16 +36,18 @@ inline int BoundCeil(double value, int low, int high) {
 // including the right one, so inner pixels of triangles that share an edge
 // neither overlap nor leave a gap. Without antialiasing there are no border
 // pixels and a span runs from trunc(left crossing) to below the right one.
+// Only rows y0 .. y1 - 1 are visited: a band draws its own rows. The walk
+// ends early when `stop` (may be null) says so.
 template <class Visitor>
-void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
-                  Visitor& visit) {
-  if (width < 1 || height < 1) return;
+void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int y0, int y1,
+                  StopCheck* stop, Visitor& visit) {
+  if (width < 1 || y1 <= y0) return;
 
   if (antialias) {
     for (int k = 0; k < 3; ++k) {
       const Vec3 a = t.v[k].p, b = t.v[(k + 1) % 3].p;
-      const int rowFirst = BoundCeil(std::min(a.y, b.y) - 1, 0, height);
-      const int rowLast = BoundFloor(std::max(a.y, b.y) + 1, -1, height - 1);
+      const int rowFirst = BoundCeil(std::min(a.y, b.y) - 1, y0, y1);
+      const int rowLast = BoundFloor(std::max(a.y, b.y) + 1, y0 - 1, y1 - 1);
       for (int y = rowFirst; y <= rowLast; ++y) {
         // The part of the edge within one row of this one.
         double lowX, highX;
@@ -63,6 +65,7 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
         }
         const int first = BoundCeil(lowX - 1, 0, width);
         const int last = BoundFloor(highX + 1, -1, width - 1);
+        if (stop && stop->Tick(last - first + 2)) return;
         for (int x = first; x <= last; ++x) {
           int nearest;
           const double d = SignedDistance(t, x, y, nearest);
@@ -78,8 +81,8 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
     top = std::min(top, t.v[i].p.y);
     bottom = std::max(bottom, t.v[i].p.y);
   }
-  const int rowFirst = BoundCeil(top, 0, height);
-  const int rowEnd = BoundCeil(bottom, 0, height);  // rows below the bottom vertex only
+  const int rowFirst = BoundCeil(top, y0, y1);
+  const int rowEnd = BoundCeil(bottom, y0, y1);  // rows below the bottom vertex only
   for (int y = rowFirst; y < rowEnd; ++y) {
     double left = HUGE_VAL, right = -HUGE_VAL;
     for (int k = 0; k < 3; ++k) {
@@ -98,6 +101,7 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
     // would never get its depth.
     const int last = antialias ? BoundFloor(right, -1, width - 1) : BoundCeil(right, 0, width) - 1;
     if (first > last) continue;
+    if (stop && stop->Tick(last - first + 1)) return;
     visit.BeginSpan();
     for (int x = first; x <= last; ++x) visit.Inner(x, y);
   }
@@ -111,8 +115,8 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int height,
 // ends, each once, with coverage clamp(halfWidth - distance, 0, 1).
 template <class Visitor>
 void ScanLine(Vec3 from, Vec3 to, bool antialias, double halfWidth, int radius, int width,
-              int height, Visitor& visit) {
-  if (width < 1 || height < 1) return;
+              int y0, int y1, StopCheck* stop, Visitor& visit) {
+  if (width < 1 || y1 <= y0) return;
   if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
       !std::isfinite(to.y))
     return;
@@ -121,7 +125,9 @@ void ScanLine(Vec3 from, Vec3 to, bool antialias, double halfWidth, int radius, 
   const bool alongX = std::fabs(dx) >= std::fabs(dy);
   const double m0 = alongX ? from.x : from.y, m1 = alongX ? to.x : to.y;
   const double n0 = alongX ? from.y : from.x, n1 = alongX ? to.y : to.x;
-  const int majorSize = alongX ? width : height, minorSize = alongX ? height : width;
+  // Allowed major and minor coordinates: columns 0 .. width - 1, the band's rows.
+  const int majorLow = alongX ? 0 : y0, majorEnd = alongX ? width : y1;
+  const int minorLow = alongX ? y0 : 0, minorEnd = alongX ? y1 : width;
   const double lengthSquared = dx * dx + dy * dy;
 
   auto minorAt = [&](double m) {
@@ -137,22 +143,24 @@ void ScanLine(Vec3 from, Vec3 to, bool antialias, double halfWidth, int radius, 
 
   const double low = std::min(m0, m1), high = std::max(m0, m1);
   if (!antialias) {
-    const int first = BoundCeil(std::floor(low + 0.5), 0, majorSize);
-    const int last = BoundFloor(std::floor(high + 0.5), -1, majorSize - 1);
+    const int first = BoundCeil(std::floor(low + 0.5), majorLow, majorEnd);
+    const int last = BoundFloor(std::floor(high + 0.5), majorLow - 1, majorEnd - 1);
     for (int major = first; major <= last; ++major) {
+      if (stop && stop->Tick(1)) return;
       const double minor = std::floor(minorAt(major) + 0.5);
-      if (minor < 0 || minor >= minorSize) continue;
+      if (minor < minorLow || minor >= minorEnd) continue;
       emit(major, int(minor), 1.0f);
     }
     return;
   }
 
-  const int first = BoundCeil(std::floor(low) - radius, 0, majorSize);
-  const int last = BoundFloor(std::ceil(high) + radius, -1, majorSize - 1);
+  const int first = BoundCeil(std::floor(low) - radius, majorLow, majorEnd);
+  const int last = BoundFloor(std::ceil(high) + radius, majorLow - 1, majorEnd - 1);
   for (int major = first; major <= last; ++major) {
     const double centre = std::floor(minorAt(major) + 0.5);
-    const int minorFirst = BoundCeil(centre - radius, 0, minorSize);
-    const int minorLast = BoundFloor(centre + radius, -1, minorSize - 1);
+    const int minorFirst = BoundCeil(centre - radius, minorLow, minorEnd);
+    const int minorLast = BoundFloor(centre + radius, minorLow - 1, minorEnd - 1);
+    if (stop && stop->Tick(minorLast - minorFirst + 2)) return;
     for (int minor = minorFirst; minor <= minorLast; ++minor) {
       const int x = alongX ? major : minor, y = alongX ? minor : major;
       const double s = std::clamp(((x - from.x) * dx + (y - from.y) * dy) / lengthSquared, 0.0, 1.0);

@@ -13,8 +13,8 @@ constexpr double kPi = 3.14159265358979323846;
 float FiniteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
 
 // The inverse of the perspective move of __AddPersp for a point at depth z.
-double PerspectiveFactor(double z) {
-  double f = 1.0 - z / _Persp_Far;
+double PerspectiveFactor(double z, double far) {
+  double f = 1.0 - z / far;
   if (std::fabs(f) < 1e-8) f = f < 0 ? -1e-8 : 1e-8;
   return f;
 }
@@ -144,8 +144,10 @@ void BarycentricWeights(const TriangleSetup& t, double x, double y, double w[3])
   ClampAndNormalise(w);
 }
 
-PixelAttributes InterpolateAttributes(const TriangleSetup& t, double x, double y, double depth,
-                                      bool flat, int offsetX, int offsetY) {
+PixelAttributes InterpolateAttributes(const Frame& frame, const TriangleSetup& t, double x, double y,
+                                      double depth, bool flat, bool withUV) {
+  const Switches& sw = frame.sw;
+  const int offsetX = frame.scene.offsetX, offsetY = frame.scene.offsetY;
   PixelAttributes out;
   double w[3];
   BarycentricWeights(t, x, y, w);
@@ -153,7 +155,7 @@ PixelAttributes InterpolateAttributes(const TriangleSetup& t, double x, double y
   Vec3 n;
   if (flat) {
     n = {-t.A, -t.B, -t.C};
-  } else if (_UsePhong2 && _Quality == 1) {
+  } else if (sw.usePhong2 && sw.quality == 1) {
     // The doubled middle term on edge (1, 2) alone is how this look was
     // tuned; the other two edges carry weight 1.
     n = t.v[0].normal * (w[0] * w[0]) + t.v[1].normal * (w[1] * w[1]) +
@@ -164,21 +166,21 @@ PixelAttributes InterpolateAttributes(const TriangleSetup& t, double x, double y
   }
   out.normal = {float(n.x), float(n.y), float(n.z)};
 
-  if (!t.hasUV) return out;
+  if (!t.hasUV || !withUV) return out;
   double uw[3] = {w[0], w[1], w[2]};
-  if (_Persp_Val != 0 && _Persp_Far != 0) {
+  if (sw.perspVal != 0 && sw.perspFar != 0) {
     // Undo the perspective move of every point (each at its own depth) and
     // interpolate where the texture was really laid.
     double xs[3], ys[3], wx[3], wy[3], wc[3];
     for (int i = 0; i < 3; ++i) {
-      const double f = PerspectiveFactor(t.v[i].p.z);
-      xs[i] = f * (t.v[i].p.x - offsetX - _Persp_x) + _Persp_x;
-      ys[i] = f * (t.v[i].p.y - offsetY - _Persp_y) + _Persp_y;
+      const double f = PerspectiveFactor(t.v[i].p.z, sw.perspFar);
+      xs[i] = f * (t.v[i].p.x - offsetX - sw.perspX) + sw.perspX;
+      ys[i] = f * (t.v[i].p.y - offsetY - sw.perspY) + sw.perspY;
     }
     if (WeightForms(xs, ys, wx, wy, wc)) {
-      const double f = PerspectiveFactor(depth);
-      const double px = f * (x - offsetX - _Persp_x) + _Persp_x;
-      const double py = f * (y - offsetY - _Persp_y) + _Persp_y;
+      const double f = PerspectiveFactor(depth, sw.perspFar);
+      const double px = f * (x - offsetX - sw.perspX) + sw.perspX;
+      const double py = f * (y - offsetY - sw.perspY) + sw.perspY;
       for (int i = 0; i < 3; ++i) uw[i] = wx[i] * px + wy[i] * py + wc[i];
       ClampAndNormalise(uw);
     }
@@ -188,12 +190,12 @@ PixelAttributes InterpolateAttributes(const TriangleSetup& t, double x, double y
   return out;
 }
 
-bool PassesFacing(double nz, bool selectG) {
-  const bool backPass = _DrawBackFaces1 != 0;
-  if (_DubleSide) return true;
+bool PassesFacing(const Band& band, double nz, bool selectG) {
+  const bool backPass = band.backPass;
+  if (band.f->sw.dubleSide) return true;
   if (nz >= 0 && !backPass) return true;
   if (nz < 0 && backPass) return true;
-  return selectG && _UseMultyRefract == 2 && !backPass;
+  return selectG && band.f->sw.useMultyRefract == 2 && !backPass;
 }
 
 }  // namespace rf::engine3d

@@ -1,5 +1,5 @@
-// The built-in per-pixel function: light model, texture maps, reflection
-// and glass.
+// The built-in per-pixel function (light model, texture maps, reflection
+// and glass) and the call of the active one.
 #include "engine3d/internal.h"
 
 #include <algorithm>
@@ -27,6 +27,74 @@ bool Usable(const __Texture* t) {
   return t && t->present && t->pixels && t->width > 0 && t->height > 0;
 }
 
+// ---- Powers ------------------------------------------------------------------
+
+// The highlight's d^exponent, computed here rather than by the C library so
+// that every platform gets the same bits (and faster): 2^(e log2 d) in
+// double precision, rounded once to float. Special cases go to std::pow.
+// x > 0 and finite (a float's range, so never subnormal as a double).
+double Log2(double x) {
+  uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  int exponent = int((bits >> 52) & 0x7FF) - 1023;
+  bits = (bits & 0x000FFFFFFFFFFFFFull) | 0x3FF0000000000000ull;
+  double m;  // 1 <= m < 2
+  std::memcpy(&m, &bits, sizeof m);
+  if (m > 1.4142135623730951) {
+    m *= 0.5;
+    ++exponent;
+  }
+  // ln m = 2 atanh(s), s = (m - 1) / (m + 1), |s| < 0.172.
+  const double s = (m - 1) / (m + 1), s2 = s * s;
+  static constexpr double kOdd[10] = {1.0,      1.0 / 3,  1.0 / 5,  1.0 / 7,  1.0 / 9,
+                                      1.0 / 11, 1.0 / 13, 1.0 / 15, 1.0 / 17, 1.0 / 19};
+  double series = kOdd[9];
+  for (int k = 8; k >= 0; --k) series = kOdd[k] + s2 * series;
+  return exponent + 2 * s * series * 1.4426950408889634;
+}
+
+// |y| <= 200.
+double Exp2(double y) {
+  const int whole = int(y + 1000.5) - 1000;  // nearest integer, halves up
+  const double t = (y - whole) * 0.69314718055994531;  // |t| <= 0.347
+  static constexpr double kFactorial[14] = {
+      1.0,           1.0,           1.0 / 2,         1.0 / 6,          1.0 / 24,
+      1.0 / 120,     1.0 / 720,     1.0 / 5040,      1.0 / 40320,      1.0 / 362880,
+      1.0 / 3628800, 1.0 / 39916800, 1.0 / 479001600, 1.0 / 6227020800.0};
+  double series = kFactorial[13];
+  for (int k = 12; k >= 0; --k) series = kFactorial[k] + t * series;
+  const uint64_t bits = uint64_t(whole + 1023) << 52;
+  double scale;
+  std::memcpy(&scale, &bits, sizeof scale);
+  return series * scale;
+}
+
+float Power(float base, float exponent) {
+  if (!(base > 0) || !std::isfinite(base) || !std::isfinite(exponent) || base == 1 ||
+      exponent == 0)
+    return std::pow(base, exponent);
+  const double y = double(exponent) * Log2(base);
+  if (y > 200) return HUGE_VALF;
+  if (y < -200) return 0.0f;
+  return float(Exp2(y));
+}
+
+// Below this d the highlight d^exponent x strength is under 1e-7, far below
+// a level of any channel depth, and its power need not be worked out. The
+// highlight terms of a render rarely change, so the last one is kept.
+float NegligibleBelow(float exponent, float strength) {
+  thread_local float lastExponent = 0, lastStrength = 0, lastCut = 0;
+  if (exponent == lastExponent && strength == lastStrength) return lastCut;
+  float cut = 0;
+  if (exponent > 0 && std::isfinite(exponent) && std::isfinite(strength) && strength != 0)
+    cut = float(std::pow(1e-7 / std::fabs(double(strength)), 1.0 / double(exponent)));
+  if (!(cut < 1)) cut = 0;
+  lastExponent = exponent;
+  lastStrength = strength;
+  lastCut = cut;
+  return cut;
+}
+
 // ---- Texels ------------------------------------------------------------------
 
 // One texel in 0..1, and the sum of its blue, green and red in the
@@ -47,12 +115,25 @@ Rgba Texel(const __Texture& t, int column, int row) {
   return {raw[2] * scale, raw[1] * scale, raw[0] * scale, raw[3] * scale};
 }
 
-float ChannelSum(const __Texture& t, int column, int row) {
-  const Rgba texel = Texel(t, column, row);
-  return (texel.r + texel.g + texel.b) * float(MaxChannelValue);
+float ChannelSum(const __Texture& t, int column, int row, int maxChannel) {
+  const size_t at = (size_t(row) * size_t(t.width) + size_t(column)) * 4;
+  float raw[3];
+  for (int i = 0; i < 3; ++i) {
+    if (t.isDeep) {
+      uint16_t word;
+      std::memcpy(&word, t.pixels + 2 * (at + i), sizeof word);
+      raw[i] = word;
+    } else {
+      raw[i] = t.pixels[at + i];
+    }
+  }
+  // As the texel's red + green + blue in 0..1, in that order.
+  const float scale = t.isDeep ? 1.0f / 32768 : 1.0f / 255;
+  return (raw[2] * scale + raw[1] * scale + raw[0] * scale) * float(maxChannel);
 }
 
 double Wrap(double s, int size) {
+  if (s >= 0 && s < size) return s;  // what the remainder would give, without the call
   if (!std::isfinite(s)) return 0;
   s = std::fmod(s, double(size));  // keeps the sign of s, like a remainder
   if (s < 0) s += size;
@@ -85,9 +166,9 @@ int GridCount(double span, int cap) {
 
 // Nearest texel at _Quality 0; bilinear otherwise, the neighbours tiling
 // (colour, opacity) or held at the last column and row (reflection).
-Rgba SampleAt(const __Texture& t, TexelPoint p, bool tile) {
+Rgba SampleAt(const __Texture& t, TexelPoint p, bool tile, int quality) {
   const int i = Truncated(p.s, t.width), j = Truncated(p.t, t.height);
-  if (_Quality != 1) return Texel(t, i, j);
+  if (quality != 1) return Texel(t, i, j);
   int i1 = i + 1, j1 = j + 1;
   if (tile) {
     if (i1 >= t.width) i1 = 0;
@@ -115,9 +196,9 @@ struct Footprint {
 };
 
 Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
-                      const __PrevInfo* previous) {
+                      const __PrevInfo* previous, int quality) {
   Footprint f;
-  if (_Quality != 1 || !previous || !previous->valid) return f;
+  if (quality != 1 || !previous || !previous->valid) return f;
   const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
   const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
   if (ds + dt <= 2) return f;
@@ -137,10 +218,10 @@ void ForEachFootprintTexel(const Footprint& f, const __Texture& t, Visit&& visit
 }
 
 Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
-               const __PrevInfo* previous) {
+               const __PrevInfo* previous, int quality) {
   const TexelPoint here = TexelPosition(map, t, u, v);
-  const Footprint f = FootprintOf(map, t, here, previous);
-  if (f.ns == 0) return SampleAt(t, here, true);
+  const Footprint f = FootprintOf(map, t, here, previous, quality);
+  if (f.ns == 0) return SampleAt(t, here, true, quality);
   Rgba sum;
   ForEachFootprintTexel(f, t, [&](int i, int j) {
     const Rgba texel = Texel(t, i, j);
@@ -155,14 +236,15 @@ Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
 
 // Height differences towards the right and the lower neighbour.
 void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
-                const __PrevInfo* previous, float& alongX, float& alongY) {
+                const __PrevInfo* previous, int quality, int maxChannel, float& alongX,
+                float& alongY) {
   const TexelPoint here = TexelPosition(map, t, u, v);
-  const Footprint f = FootprintOf(map, t, here, previous);
+  const Footprint f = FootprintOf(map, t, here, previous, quality);
   if (f.ns == 0) {
     const int i = Truncated(here.s, t.width), j = Truncated(here.t, t.height);
-    const float centre = ChannelSum(t, i, j);
-    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j) - centre;
-    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1)) - centre;
+    const float centre = ChannelSum(t, i, j, maxChannel);
+    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j, maxChannel) - centre;
+    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1), maxChannel) - centre;
     return;
   }
   // Both positions are wrapped into the bitmap, so the offsets are finite
@@ -171,9 +253,9 @@ void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
   const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
   float centre = 0, right = 0, lower = 0;
   ForEachFootprintTexel(f, t, [&](int i, int j) {
-    centre += ChannelSum(t, i, j);
-    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j);
-    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height));
+    centre += ChannelSum(t, i, j, maxChannel);
+    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j, maxChannel);
+    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height), maxChannel);
   });
   const float n = float(f.ns * f.nt);
   alongX = (right - centre) / n;
@@ -216,41 +298,51 @@ struct PlaneRef {
   float A, B, C, D, pz;
 };
 
-// What glass sees at image pixel (x, y) in channel i.
-float Background(int x, int y, int i, const PlaneRef& plane) {
-  const size_t at = ChannelIndex(x, y);
-  if (!BackgroundCopy || !RefractDepth) return float(ReadChannel(SourceImage, at + i));
+// What glass sees at image pixel (x, y) in channel i. The back-face and
+// multi-refraction looks read and write pixels anywhere in the image, so
+// they are drawn as one band.
+float Background(const Band& band, int x, int y, int i, const PlaneRef& plane) {
+  const Frame& f = *band.f;
+  const bool deep = f.deep;
+  const size_t at = f.target.Index(x, y);
+  unsigned char* backgroundCopy = f.backgroundCopy.data;
+  if (!backgroundCopy || !f.refractDepth) return float(ReadChannel(f.source.data, at + i, deep));
   const float z = std::fabs(plane.C) > 0.01f
                       ? -(plane.A * float(x) + plane.B * float(y) + plane.D) / plane.C
                       : plane.pz;
-  const int targetAlpha = ReadChannel(TargetImage, at + 3);
-  if (_DrawBackFaces && !_DrawBackFaces1) {
-    if (ReadChannel(BackgroundCopy, at + 3) == 0) return float(ReadChannel(SourceImage, at + i));
-    const float w = float(targetAlpha) / float(MaxChannelValue);
-    return float(ReadChannel(SourceImage, at + i)) * (1 - w) +
-           float(ReadChannel(BackgroundCopy, at + i)) * w;
+  const int targetAlpha = ReadChannel(f.target.data, at + 3, deep);
+  if (f.sw.drawBackFaces && !band.backPass) {
+    if (ReadChannel(backgroundCopy, at + 3, deep) == 0)
+      return float(ReadChannel(f.source.data, at + i, deep));
+    const float w = float(targetAlpha) / float(f.maxChannel);
+    return float(ReadChannel(f.source.data, at + i, deep)) * (1 - w) +
+           float(ReadChannel(backgroundCopy, at + i, deep)) * w;
   }
-  if (!_UseMultyRefract) return float(ReadChannel(SourceImage, at + i));
+  if (!f.sw.useMultyRefract) return float(ReadChannel(f.source.data, at + i, deep));
 
   // Glass behind glass: a surface already drawn here at another depth is
   // what this one sees, and it becomes the background for later ones.
-  float& seen = RefractDepth[size_t(y) * size_t(RenderWidth) + size_t(x)];
+  float& seen = f.refractDepth[size_t(y) * size_t(f.width) + size_t(x)];
   const bool otherSurface = std::fabs(seen - z) >= 30;
   float value;
-  if (otherSurface && targetAlpha == MaxChannelValue && seen > -1e37f) {
-    const int drawn = ReadChannel(TargetImage, at + i);
-    WriteChannel(BackgroundCopy, at + i, drawn);
+  if (otherSurface && targetAlpha == f.maxChannel && seen > -1e37f) {
+    const int drawn = ReadChannel(f.target.data, at + i, deep);
+    WriteChannel(backgroundCopy, at + i, drawn, deep);
     value = float(drawn);
   } else {
-    value = float(ReadChannel(BackgroundCopy, at + i));
+    value = float(ReadChannel(backgroundCopy, at + i, deep));
   }
   if (i == 2 && otherSurface) seen = z;
   return value;
 }
 
-float BilinearBackground(float sx, float sy, int i, const PlaneRef& plane) {
+float BilinearBackground(const Band& band, float sx, float sy, int i, const PlaneRef& plane) {
+  const int width = band.f->width, height = band.f->height;
+  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
+    return engine3d::Background(band, x, y, i, plane);
+  };
   const int ix = int(sx), iy = int(sy);
-  const int ix1 = std::min(ix + 1, RenderWidth - 1), iy1 = std::min(iy + 1, RenderHeight - 1);
+  const int ix1 = std::min(ix + 1, width - 1), iy1 = std::min(iy + 1, height - 1);
   const float dx = sx - float(ix), dy = sy - float(iy);
   // Weights ((1 - dx or dx) + (1 - dy or dy))^2, normalised.
   const float w00 = ((1 - dx) + (1 - dy)) * ((1 - dx) + (1 - dy));
@@ -268,21 +360,26 @@ float InsideOr(float value, int size, int own) {
   return (value >= 0 && value <= float(size - 1)) ? value : float(own);
 }
 
-void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __PrevInfo* previous,
-                float originX, float originY, const PlaneRef& plane, float base[3],
-                float& opacity) {
+void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
+                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
+                float base[3], float& opacity) {
+  const Frame& fr = *band.f;
+  const int width = fr.width, height = fr.height;
+  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
+    return engine3d::Background(band, x, y, i, plane);
+  };
   const float k = glass.displacement;
   const float a = glass.aberration / 100;
   const float c = a != 0 ? (1 - a) * (1 + a) : 1;
   const float scales[3] = {k, c * k, c * c * k};
   const float f = glass.bend * (1 - 2 * float(n.z)) - 1;
   const float bendX = f * float(n.x), bendY = f * float(n.y);
-  const float high = float(MaxChannelValue);
+  const float high = float(fr.maxChannel);
   float sample[3];
 
   bool footprint = false;
   float previousX = 0, previousY = 0, previousBendX = 0, previousBendY = 0;
-  if (previous && previous->valid && _DrawBackFaces != 1 && _Quality == 1) {
+  if (previous && previous->valid && fr.sw.drawBackFaces != 1 && fr.sw.quality == 1) {
     const float length = std::sqrt(previous->nx * previous->nx + previous->ny * previous->ny +
                                    previous->nz * previous->nz);
     previousX = originX + previous->x;
@@ -308,9 +405,9 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
       int read = 0;
       for (int row = 0; row < ny; ++row) {
         for (int column = 0; column < nx; ++column) {
-          const float gx = InsideOr(cx - column * dx / nx, RenderWidth, X);
-          const float gy = InsideOr(cy - row * dy / ny, RenderHeight, Y);
-          if (!(gx >= 0 && gy >= 0 && gx < RenderWidth && gy < RenderHeight)) continue;
+          const float gx = InsideOr(cx - column * dx / nx, width, X);
+          const float gy = InsideOr(cy - row * dy / ny, height, Y);
+          if (!(gx >= 0 && gy >= 0 && gx < width && gy < height)) continue;
           sum += Background(int(gx), int(gy), i, plane);
           ++read;
         }
@@ -321,14 +418,14 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
     opacity = std::min(opacity, readable / 3);
   } else {
     for (int i = 0; i < 3; ++i) {
-      const float sx = InsideOr(X + bendX * scales[i], RenderWidth, X);
-      const float sy = InsideOr(Y + bendY * scales[i], RenderHeight, Y);
-      if (_Quality != 1) {
-        const int nx = std::min(int(sx + 0.5f), RenderWidth - 1);
-        const int ny = std::min(int(sy + 0.5f), RenderHeight - 1);
+      const float sx = InsideOr(X + bendX * scales[i], width, X);
+      const float sy = InsideOr(Y + bendY * scales[i], height, Y);
+      if (fr.sw.quality != 1) {
+        const int nx = std::min(int(sx + 0.5f), width - 1);
+        const int ny = std::min(int(sy + 0.5f), height - 1);
         sample[i] = Background(nx, ny, i, plane) / high;
       } else {
-        sample[i] = BilinearBackground(sx, sy, i, plane) / high;
+        sample[i] = BilinearBackground(band, sx, sy, i, plane) / high;
       }
     }
   }
@@ -338,6 +435,231 @@ void ApplyGlass(const GlassProp& glass, const Vec3& n, int X, int Y, const __Pre
 
 }  // namespace
 
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds* materials,
+                    int materialCount, __Texture* textures, int lightCount, light3ds* lights,
+                    GlassProp* glass, Surface& out) {
+  const Frame& f = *band.f;
+  Surface s;
+  // The material, or the built-in grey.
+  const int index = triangle ? triangle->material : 0;
+  const bool custom = materials && materialCount >= 1 && index < materialCount;
+  s.m = custom ? &materials[index] : nullptr;
+  if (s.m) {
+    for (int i = 0; i < 3; ++i) {
+      s.base[i] = s.m->diffuse[i];
+      s.specular[i] = s.m->specular[i];
+    }
+    s.exponent = s.m->shininess * 100;
+    s.strength = s.m->shinStrength;
+    s.selfIllum = s.m->selfIllum;
+    s.opacity = 1 - Clamp01(-s.m->transparency);
+  }
+  s.negligible = NegligibleBelow(s.exponent, s.strength);
+  const __Texture* maps = (s.m && textures) ? &textures[size_t(index) * 4] : nullptr;
+  if (maps) {
+    s.colourMap = Usable(&maps[kColourSlot]) ? &maps[kColourSlot] : nullptr;
+    s.opacityMap = Usable(&maps[kOpacitySlot]) ? &maps[kOpacitySlot] : nullptr;
+    s.bumpMap = Usable(&maps[kBumpSlot]) ? &maps[kBumpSlot] : nullptr;
+    s.reflectionMap = Usable(&maps[kReflectionSlot]) ? &maps[kReflectionSlot] : nullptr;
+  }
+  if (s.bumpMap) {
+    s.bumpHeight = s.m->bumpMap.percent;
+    if (f.deep) s.bumpHeight *= kDeepBumpScale;
+  }
+
+  // With no light of its own the render uses the default one; with none
+  // at all the surface is black.
+  s.lights = lights;
+  s.lightCount = lights ? lightCount : 0;
+  if (s.lightCount < 1) {
+    s.lightCount = f.defaultLight ? 1 : 0;
+    s.lights = f.defaultLight;
+  }
+
+  const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
+  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && f.width > 0 && f.height > 0)
+    s.glass = &glass[glassIndex];
+  out = s;
+}
+
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue) {
+  const Frame& f = *band.f;
+  const int quality = f.sw.quality;
+  const int width = f.width, height = f.height;
+  // 1. The shading normal.
+  float nx0 = normal ? normal->x : 0, ny0 = normal ? normal->y : 0, nz0 = normal ? normal->z : 1;
+  if (band.backPass) {
+    nx0 = -nx0;
+    ny0 = -ny0;
+    nz0 = -nz0;
+  }
+  if (f.sw.dubleSide && nz0 < 0) nz0 = -nz0;
+  const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
+  if (normalLength > 0) {
+    const float inverse = 1 / normalLength;
+    nx0 *= inverse;
+    ny0 *= inverse;
+    nz0 *= inverse;
+  }
+  Vec3 n{nx0, ny0, nz0};
+
+  // 2. The material.
+  const material3ds* m = s.m;
+  float base[3] = {s.base[0], s.base[1], s.base[2]};
+  float opacity = s.opacity;
+
+  // 3. Reflection sample: the view direction mirrored about the normal.
+  float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
+  if (s.reflectionMap) {
+    const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
+    const float rz = float(2 * n.z * n.z - 1);
+    const float w = width > 0 ? float(width) : 1.0f;
+    const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
+    const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
+    const __Texture& t = *s.reflectionMap;
+    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
+    reflection[0] = texel.r;
+    reflection[1] = texel.g;
+    reflection[2] = texel.b;
+    reflectionStrength = Clamp01(m->reflectionMap.percent);
+  }
+
+  // 4. Texture maps.
+  if (hasUV) {
+    if (s.colourMap) {
+      const Rgba texel = SampleMap(m->colourMap, *s.colourMap, u, v, previous, quality);
+      const float t = Clamp01(m->colourMap.percent) * texel.a;
+      const float keep = std::max(0.0f, 1 - t);
+      base[0] = t * texel.r + keep * base[0];
+      base[1] = t * texel.g + keep * base[1];
+      base[2] = t * texel.b + keep * base[2];
+    }
+    if (s.opacityMap) {
+      const Rgba texel = SampleMap(m->opacityMap, *s.opacityMap, u, v, previous, quality);
+      const float level = std::max({texel.r, texel.g, texel.b});
+      const float p = Clamp01(m->opacityMap.percent);
+      opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
+    }
+    if (s.bumpMap) {
+      float alongX, alongY;
+      BumpSlopes(m->bumpMap, *s.bumpMap, u, v, previous, quality, f.maxChannel, alongX, alongY);
+      n.x -= double(alongX) * s.bumpHeight / 10;
+      n.y -= double(alongY) * s.bumpHeight / 10;
+    }
+  }
+
+  // 5. Reflection blend.
+  if (s.reflectionMap) {
+    const float keep = std::max(0.0f, 1 - reflectionStrength);
+    for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
+  }
+
+  // 6. Lights.
+  if (s.lightCount == 0) {
+    red = green = blue = 0;
+    return opacity;
+  }
+
+  // 7. Glass.
+  if (s.glass) {
+    const int X = Truncated(std::floor(originX + px + 0.5f), width);
+    const int Y = Truncated(std::floor(originY + py + 0.5f), height);
+    ApplyGlass(band, *s.glass, n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
+               base, opacity);
+  }
+
+  // 8. Diffuse and specular light, summed over the lights.
+  const float nx = float(n.x), ny = float(n.y), nz = float(n.z);
+  const float exponent = s.exponent, strength = s.strength, selfIllum = s.selfIllum;
+  const float negligible = s.negligible;
+  float result[3] = {0, 0, 0};
+  for (int l = 0; l < s.lightCount; ++l) {
+    const light3ds& light = s.lights[l];
+    float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
+    float d = 0;
+    // The direction's length does not change the sign: a light behind the
+    // surface needs no square root.
+    if ((lx * nx + ly * ny + lz * nz) * light.multiplier > 0) {
+      const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
+      if (length > 0) {
+        const float inverse = 1 / length;
+        lx *= inverse;
+        ly *= inverse;
+        lz *= inverse;
+      }
+      d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
+      if (!(d > 0)) d = 0;
+    }
+    // A light behind the surface (d = 0) is common with the second light
+    // below the image plane; 0 to a positive power needs no call.
+    float power;
+    if (negligible > 0)
+      power = d > negligible ? Power(d, exponent) : 0.0f;
+    else
+      power = (d > 0 || !(exponent > 0)) ? Power(d, exponent) : 0.0f;
+    const float highlight = power * strength;
+    const float diffuse = d * (1 - selfIllum) + selfIllum;
+    const float colour[3] = {light.r, light.g, light.b};
+    for (int i = 0; i < 3; ++i)
+      result[i] += (highlight * s.specular[i] + diffuse * base[i]) * colour[i];
+  }
+
+  // 9. To channel units.
+  const float high = float(f.maxChannel);
+  red = ClampChannel(result[0] * high, high);
+  green = ClampChannel(result[1] * high, high);
+  blue = ClampChannel(result[2] * high, high);
+  return opacity;
+}
+
+float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
+                 __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
+                 __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]) {
+  const Frame& f = *band.f;
+  const Scene& s = f.scene;
+  rgb[0] = rgb[1] = rgb[2] = 0;
+  float opacity;
+  if (f.custom) {
+    opacity = f.custom(float(s.offsetX), float(s.offsetY), s.target, s.source,
+                       float(x - s.offsetX), float(y - s.offsetY), depth, triangle, s.materials,
+                       s.materialCount, rgb[0], rgb[1], rgb[2], &normal, hasUV ? 1 : 0, u, v,
+                       s.textures, s.lightCount, s.lights, previous, s.glass, float(plane.A),
+                       float(plane.B), float(plane.C), float(plane.D));
+  } else {
+    opacity = ShadeSurface(band, surface, float(s.offsetX), float(s.offsetY),
+                           float(x - s.offsetX), float(y - s.offsetY), depth, &normal, hasUV, u,
+                           v, previous, float(plane.A), float(plane.B), float(plane.C),
+                           float(plane.D), rgb[0], rgb[1], rgb[2]);
+  }
+  if (!(opacity > 0)) return 0;
+  return opacity > 1 ? 1 : opacity;
+}
+
+void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out) {
+  const Scene& s = band.f->scene;
+  if (!band.f->custom)
+    PrepareSurface(band, triangle, s.materials, s.materialCount, s.textures, s.lightCount,
+                   s.lights, s.glass, out);
+}
+
+float BuiltInPixel(const Band& band, float originX, float originY, float px, float py, float pz,
+                   __Triangle3ds* triangle, material3ds* materials, int materialCount,
+                   float& red, float& green, float& blue, __Point* normal, unsigned char hasUV,
+                   float u, float v, __Texture* textures, int lightCount, light3ds* lights,
+                   __PrevInfo* previous, GlassProp* glass, float A, float B, float C, float D) {
+  Surface surface;
+  PrepareSurface(band, triangle, materials, materialCount, textures, lightCount, lights, glass,
+                 surface);
+  return ShadeSurface(band, surface, originX, originY, px, py, pz, normal, hasUV != 0, u, v,
+                      previous, A, B, C, D, red, green, blue);
+}
+
+// Reached through the function pointer (a caller's per-pixel function
+// handing on to the built-in one): the band being drawn on this thread, or
+// outside a render an empty frame of the current switches.
 float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*target*/,
                             unsigned char* /*source*/, float px, float py, float pz,
                             __Triangle3ds* triangle, material3ds* materials, int materialCount,
@@ -345,129 +667,21 @@ float DefaultRenderOnePixel(float originX, float originY, unsigned char* /*targe
                             unsigned char hasUV, float u, float v, __Texture* textures,
                             int lightCount, light3ds* lights, __PrevInfo* previous,
                             GlassProp* glass, float A, float B, float C, float D) {
-  // 1. The shading normal.
-  Vec3 n = normal ? Vec3{normal->x, normal->y, normal->z} : Vec3{0, 0, 1};
-  if (_DrawBackFaces1) n = n * -1.0;
-  if (_DubleSide && n.z < 0) n.z = -n.z;
-  n = NormalisedOrSame(n);
-
-  // 2. The material, or the built-in grey.
-  const int index = triangle ? triangle->material : 0;
-  const bool custom = materials && materialCount >= 1 && index < materialCount;
-  const material3ds* m = custom ? &materials[index] : nullptr;
-  float base[3] = {0.5f, 0.5f, 0.5f};
-  float specular[3] = {1, 1, 1};
-  float exponent = 150, strength = 10, selfIllum = 0, opacity = 1;
-  if (m) {
-    for (int i = 0; i < 3; ++i) {
-      base[i] = m->diffuse[i];
-      specular[i] = m->specular[i];
-    }
-    exponent = m->shininess * 100;
-    strength = m->shinStrength;
-    selfIllum = m->selfIllum;
-    opacity = 1 - Clamp01(-m->transparency);
-  }
-  const __Texture* maps = (m && textures) ? &textures[size_t(index) * 4] : nullptr;
-
-  // 3. Reflection sample: the view direction mirrored about the normal.
-  bool reflects = false;
-  float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
-  if (maps && Usable(&maps[kReflectionSlot])) {
-    const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
-    const float rz = float(2 * n.z * n.z - 1);
-    const float w = RenderWidth > 0 ? float(RenderWidth) : 1.0f;
-    const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
-    const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
-    const __Texture& t = maps[kReflectionSlot];
-    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false);
-    reflection[0] = texel.r;
-    reflection[1] = texel.g;
-    reflection[2] = texel.b;
-    reflectionStrength = Clamp01(m->reflectionMap.percent);
-    reflects = true;
-  }
-
-  // 4. Texture maps.
-  if (maps && hasUV) {
-    if (Usable(&maps[kColourSlot])) {
-      const Rgba texel = SampleMap(m->colourMap, maps[kColourSlot], u, v, previous);
-      const float t = Clamp01(m->colourMap.percent) * texel.a;
-      const float keep = std::max(0.0f, 1 - t);
-      base[0] = t * texel.r + keep * base[0];
-      base[1] = t * texel.g + keep * base[1];
-      base[2] = t * texel.b + keep * base[2];
-    }
-    if (Usable(&maps[kOpacitySlot])) {
-      const Rgba texel = SampleMap(m->opacityMap, maps[kOpacitySlot], u, v, previous);
-      const float level = std::max({texel.r, texel.g, texel.b});
-      const float p = Clamp01(m->opacityMap.percent);
-      opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
-    }
-    if (Usable(&maps[kBumpSlot])) {
-      float h = m->bumpMap.percent;
-      if (_Deep) h *= kDeepBumpScale;
-      float alongX, alongY;
-      BumpSlopes(m->bumpMap, maps[kBumpSlot], u, v, previous, alongX, alongY);
-      n.x -= double(alongX) * h / 10;
-      n.y -= double(alongY) * h / 10;
-    }
-  }
-
-  // 5. Reflection blend.
-  if (reflects) {
-    const float keep = std::max(0.0f, 1 - reflectionStrength);
-    for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
-  }
-
-  // 6. Lights.
-  if (!lights || lightCount < 1) {
-    lightCount = 0;
-    lights = nullptr;
-    if (DefaultLight) {
-      lights = DefaultLight;
-      lightCount = 1;
-    }
-  }
-  if (lightCount == 0) {
-    red = green = blue = 0;
-    return opacity;
-  }
-
-  // 7. Glass.
-  const int glassIndex = materialCount < 1 ? 0 : (custom ? index : -1);
-  if (glass && glassIndex >= 0 && glass[glassIndex].enabled && RenderWidth > 0 &&
-      RenderHeight > 0) {
-    const int X = Truncated(std::floor(originX + px + 0.5f), RenderWidth);
-    const int Y = Truncated(std::floor(originY + py + 0.5f), RenderHeight);
-    ApplyGlass(glass[glassIndex], n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
-               base, opacity);
-  }
-
-  // 8. Diffuse and specular light, summed over the lights.
-  const Vec3 position{px, py, pz};
-  float result[3] = {0, 0, 0};
-  for (int l = 0; l < lightCount; ++l) {
-    const light3ds& light = lights[l];
-    const Vec3 direction = NormalisedOrSame(Vec3{light.x, light.y, light.z} - position);
-    float d = float(Dot(direction, n)) * light.multiplier;
-    if (!(d > 0)) d = 0;
-    // A light behind the surface (d = 0) is common with the second light
-    // below the image plane; 0 to a positive power needs no call.
-    const float power = (d > 0 || !(exponent > 0)) ? std::pow(d, exponent) : 0.0f;
-    const float highlight = power * strength;
-    const float diffuse = d * (1 - selfIllum) + selfIllum;
-    const float colour[3] = {light.r, light.g, light.b};
-    for (int i = 0; i < 3; ++i)
-      result[i] += (highlight * specular[i] + diffuse * base[i]) * colour[i];
-  }
-
-  // 9. To channel units.
-  const float high = float(MaxChannelValue);
-  red = ClampChannel(result[0] * high, high);
-  green = ClampChannel(result[1] * high, high);
-  blue = ClampChannel(result[2] * high, high);
-  return opacity;
+  if (CurrentBand)
+    return BuiltInPixel(*CurrentBand, originX, originY, px, py, pz, triangle, materials,
+                        materialCount, red, green, blue, normal, hasUV, u, v, textures,
+                        lightCount, lights, previous, glass, A, B, C, D);
+  Frame frame;
+  frame.sw = CurrentSwitches();
+  frame.deep = frame.sw.deep != 0;
+  frame.maxChannel = frame.deep ? 32768 : 255;
+  frame.defaultLight = InstalledDefaultLight();
+  Band band;
+  band.f = &frame;
+  band.backPass = _DrawBackFaces1 != 0;
+  return BuiltInPixel(band, originX, originY, px, py, pz, triangle, materials, materialCount,
+                      red, green, blue, normal, hasUV, u, v, textures, lightCount, lights,
+                      previous, glass, A, B, C, D);
 }
 
 }  // namespace rf::engine3d

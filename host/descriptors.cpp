@@ -7,14 +7,18 @@ namespace rf::host {
 
 namespace {
 
-// The registry and the descriptors it holds are used together.
+// The registry and the descriptors it holds are used together. Hosts that
+// stop at version 2 of the descriptor suite have every call made here.
 struct RegistrySuites {
   explicit RegistrySuites(const SPBasicSuite* basic)
       : registry(basic, kDescriptorRegistrySuite, kDescriptorRegistrySuiteVersion),
-        descriptor(basic, kActionDescriptorSuite, kActionDescriptorSuiteVersion) {}
-  bool Ready() const { return registry && descriptor; }
+        descriptor3(basic, kActionDescriptorSuite, kActionDescriptorSuiteVersion),
+        descriptor2(descriptor3 ? nullptr : basic, kActionDescriptorSuite, kActionDescriptorSuiteVersion2) {}
+  bool Ready() const { return registry && Descriptor(); }
+  const ActionDescriptorProcs* Descriptor() const { return descriptor3 ? descriptor3.get() : descriptor2.get(); }
   ScopedSuite<DescriptorRegistryProcs> registry;
-  ScopedSuite<ActionDescriptorProcs> descriptor;
+  ScopedSuite<ActionDescriptorProcs> descriptor3;
+  ScopedSuite<ActionDescriptorProcs> descriptor2;
 };
 
 // u8 fields are widened with zero, u32 fields go out as their 32-bit pattern.
@@ -29,7 +33,7 @@ void ReadLastUsed(const HostCall& call, ParameterRecord& record) {
   if (!suites.Ready() || !suites.registry->Get) return;
   PIActionDescriptor d = nullptr;
   if (suites.registry->Get(kRegistryKey, &d) != kNoErr || !d) return;
-  const ActionDescriptorProcs* ad = suites.descriptor.get();
+  const ActionDescriptorProcs* ad = suites.Descriptor();
   for (const ScriptedParameter& p : kScriptedParameters) {
     if (p.type == ScriptType::Integer) {
       int32_t v = 0;
@@ -104,7 +108,7 @@ int16_t StoreLastUsed(const HostCall& call, const ParameterRecord& record) {
   if (!call.basicSuite) return kErrPlugInHostInsufficient;
   RegistrySuites suites(call.basicSuite);
   if (!suites.Ready()) return kNoErr;
-  const ActionDescriptorProcs* ad = suites.descriptor.get();
+  const ActionDescriptorProcs* ad = suites.Descriptor();
   if (!ad->Make || !ad->PutInteger || !ad->PutFloat || !suites.registry->Register) return kNoErr;
   PIActionDescriptor d = nullptr;
   if (ad->Make(&d) != kNoErr || !d) return kNoErr;

@@ -1,7 +1,8 @@
-// The work path through the property procedures: 'nupa' for the number of
-// paths, 'wkpa' for the work path's index, 'path' for its records.
+// The work path through the property suite or procedures: 'nupa' for the
+// number of paths, 'wkpa' for the work path's index, 'path' for its records.
 #include "host/document_paths.h"
 
+#include "host/suite.h"
 
 namespace rf::host {
 
@@ -38,8 +39,12 @@ DocumentSize WholeSize(const FilterRecord& fr) {
 pattern::PathCurves LoadPaths(const FilterRecord& filter) {
   pattern::PathCurves curves;
   const FilterRecord* fr = &filter;
-  if (!fr->propertyProcs || !fr->propertyProcs->getPropertyProc) return curves;
-  const GetPropertyProc get = fr->propertyProcs->getPropertyProc;
+  // The suite is the current way to the properties; the record's table is
+  // what older hosts offer, and some hosts refuse the suite while having it.
+  const ScopedSuite<PropertyProcs> suite(fr->sSPBasic, kPropertySuite, kPropertySuiteVersion);
+  GetPropertyProc get = suite && suite->getPropertyProc ? suite->getPropertyProc : nullptr;
+  if (!get && fr->propertyProcs) get = fr->propertyProcs->getPropertyProc;
+  if (!get) return curves;
   const HandleProcs* handles = fr->handleProcs;
 
   int32_t pathCount = 0;

@@ -31,22 +31,6 @@ PIRect Narrow(const VRect& r) {
   return PIRect{n(r.top), n(r.left), n(r.bottom), n(r.right)};
 }
 
-void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask) {
-  fr.inRect = Narrow(in);
-  fr.outRect = Narrow(out);
-  fr.maskRect = Narrow(mask);
-  if (fr.bigDocumentData) {
-    fr.bigDocumentData->inRect32 = in;
-    fr.bigDocumentData->outRect32 = out;
-    fr.bigDocumentData->maskRect32 = mask;
-  }
-}
-
-void RequestAllPlanes(FilterRecord& fr) {
-  fr.inLoPlane = fr.outLoPlane = 0;
-  fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
-}
-
 int Depth(const FilterRecord& fr) { return fr.depth == 0 ? 8 : fr.depth; }
 
 inline uint8_t From16(uint16_t v) { return SampleFrom16(v); }
@@ -214,17 +198,25 @@ uint64_t MemoryBudget() {
 
 }  // namespace
 
-VRect FilterRectOf(const FilterRecord& fr) {
+VRect FilterRect(const FilterRecord& fr) {
   if (fr.bigDocumentData) return fr.bigDocumentData->filterRect32;
   return VRect{fr.filterRect.top, fr.filterRect.left, fr.filterRect.bottom, fr.filterRect.right};
 }
 
-int16_t AdvanceToArea(FilterRecord& fr, const VRect& in, const VRect& out, int32_t rate) {
-  RequestAllPlanes(fr);
-  SetRequest(fr, in, out, in);
-  fr.inputRate = fr.maskRate = Fixed(std::clamp(rate, 1, 32767)) << 16;
-  fr.inputPadding = fr.outputPadding = fr.maskPadding = 255;
-  return fr.advanceState ? fr.advanceState() : kFilterBadParameters;
+void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask) {
+  fr.inRect = Narrow(in);
+  fr.outRect = Narrow(out);
+  fr.maskRect = Narrow(mask);
+  if (fr.bigDocumentData) {
+    fr.bigDocumentData->inRect32 = in;
+    fr.bigDocumentData->outRect32 = out;
+    fr.bigDocumentData->maskRect32 = mask;
+  }
+}
+
+void RequestAllPlanes(FilterRecord& fr) {
+  fr.inLoPlane = fr.outLoPlane = 0;
+  fr.inHiPlane = fr.outHiPlane = int16_t(fr.planes - 1);
 }
 
 // 16-bit samples run 0..32768; 32767 and 32768 both read as 255.
@@ -245,7 +237,7 @@ void TakeDocumentFacts(const FilterRecord& fr, RunState& run) {
   run.maskRowBytes = fr.maskRowBytes;
   run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
   run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
-  const VRect filter = FilterRectOf(fr);
+  const VRect filter = FilterRect(fr);
   run.filterWidth = filter.right - filter.left;
   run.filterHeight = filter.bottom - filter.top;
   run.memoryBudgetBytes = MemoryBudget();
@@ -324,7 +316,7 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
 int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache) {
   FilterRecord& fr = *call.filter;
   RequestAllPlanes(fr);
-  const VRect filter = FilterRectOf(fr);
+  const VRect filter = FilterRect(fr);
   SetRequest(fr, filter, filter, filter);
   fr.inputRate = kRateOne;
   fr.maskRate = kRateOne;
@@ -336,7 +328,7 @@ int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, 
 
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
   FilterRecord& fr = *call.filter;
-  const VRect filter = FilterRectOf(fr);
+  const VRect filter = FilterRect(fr);
   const bool same = preview.filter.top == filter.top && preview.filter.left == filter.left &&
                     preview.filter.bottom == filter.bottom && preview.filter.right == filter.right &&
                     preview.planes == fr.planes && preview.mode == fr.imageMode;

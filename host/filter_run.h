@@ -39,14 +39,6 @@ void TakeDocumentFacts(const FilterRecord& fr, RunState& run);
 // buffers of the output rectangle's size). False when they cannot be had.
 bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record);
 
-// The filter rectangle, in 32-bit coordinates wherever the host offers them.
-VRect FilterRectOf(const FilterRecord& fr);
-
-// Asks the host for the input area `in` (and the selection over it)
-// subsampled by `rate`, and for the output area `out`, all planes, areas
-// outside the image read as 255. Answers the host's result.
-int16_t AdvanceToArea(FilterRecord& fr, const VRect& in, const VRect& out, int32_t rate);
-
 // The whole filter rectangle, read once per dialog for its overview image.
 // It is read again when the document it was read from is not the host's
 // current one (another size, filter area, plane count or mode), so that a
@@ -59,6 +51,13 @@ struct PreviewSourceBuffer {
 };
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview);
 void ReleasePreviewSource(PreviewSourceBuffer& preview);
+
+// The filter rectangle, from the 32-bit record when the host has one.
+VRect FilterRect(const FilterRecord& fr);
+// Requests the input, output and mask rectangles, in both coordinate forms,
+// and every plane.
+void SetRequest(FilterRecord& fr, const VRect& in, const VRect& out, const VRect& mask);
+void RequestAllPlanes(FilterRecord& fr);
 
 // The conversions of 16-bit samples (0..32768) to 8 bits and back.
 uint8_t SampleFrom16(uint16_t v);

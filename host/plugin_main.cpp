@@ -4,6 +4,7 @@
 #include <exception>
 #include <new>
 
+#include "host/colour_services.h"
 #include "host/descriptors.h"
 #include "host/filter_run.h"
 #include "host/interface/result_codes.h"
@@ -167,7 +168,8 @@ void DoPrepare() {
 
 // The dialog's way to the host while it is open: the record, the module's
 // folders and presets, and a preview session over the run state and the
-// scene cache.
+// scene cache, which keeps what the preview reads (the overview's source,
+// the layers, the working buffers of the view) until the dialog closes.
 class FilterDialogHost final : public ui::DialogHost {
  public:
   FilterDialogHost(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache,
@@ -186,12 +188,15 @@ class FilterDialogHost final : public ui::DialogHost {
   ui::DocumentInfo Document() const override { return session_.Document(); }
   int16_t LoadPreviewSource() override { return session_.LoadOverviewSource(); }
   const uint8_t* PreviewSource() const override { return session_.OverviewSource(); }
+  int16_t ReadLayers() override { return session_.ReadLayers(); }
   int16_t RenderPreview(const ui::PreviewView& view, bool reloadSource, ui::PreviewPicture& picture) override {
     return session_.Render(view, reloadSource, picture);
   }
   void SetProgressSink(ui::ProgressSink sink, void* context) override { session_.SetProgressSink(sink, context); }
   void ReleaseScene() override { session_.ReleaseScene(); }
-  int16_t PickColour(const char* prompt, uint8_t rgb[3]) override { return session_.PickColour(prompt, rgb); }
+  int16_t PickColour(const char* prompt, uint16_t rgb16[3]) override {
+    return PickHostColour(*call_.filter, prompt, rgb16);
+  }
 
  private:
   HostCall call_;

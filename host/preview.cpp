@@ -11,8 +11,6 @@ namespace rf::host {
 
 namespace {
 
-int32_t Clamp32(int64_t v, int32_t lo, int32_t hi) { return int32_t(std::clamp<int64_t>(v, lo, hi)); }
-
 uint8_t Sample8(const uint8_t* row, int32_t x, int32_t planes, int32_t c, bool deep) {
   if (!deep) return row[size_t(x) * planes + c];
   uint16_t v;
@@ -22,32 +20,10 @@ uint8_t Sample8(const uint8_t* row, int32_t x, int32_t planes, int32_t c, bool d
 
 }  // namespace
 
-VRect PreviewInputArea(const VRect& filter, const ui::PreviewView& view) {
-  const int64_t s = std::max(view.scale, 1);
-  auto at = [&](int32_t origin, int32_t offset, int32_t lo, int32_t hi) {
-    return Clamp32(origin + int64_t(offset) * s, lo, hi);
-  };
-  VRect in;
-  in.top = at(filter.top, view.offsetY, filter.top, filter.bottom);
-  in.left = at(filter.left, view.offsetX, filter.left, filter.right);
-  in.bottom = at(filter.top, view.offsetY + view.height, in.top, filter.bottom);
-  in.right = at(filter.left, view.offsetX + view.width, in.left, filter.right);
-  return in;
-}
-
-VRect PreviewOutputArea(const VRect& filter, const ui::PreviewView& view) {
-  VRect out;
-  out.top = filter.top;
-  out.left = filter.left;
-  out.bottom = Clamp32(int64_t(filter.top) + std::max(view.height, 0), filter.top, filter.bottom);
-  out.right = Clamp32(int64_t(filter.left) + std::max(view.width, 0), filter.left, filter.right);
-  return out;
-}
-
 uint8_t CheckerGrey(int32_t x, int32_t y) { return ((x / 7 + y / 7) & 1) ? 204 : 255; }
 
 void ReadPreviewOutput(const uint8_t* out, int32_t rowBytes, int32_t planes, bool deep, bool transparency,
-                       int32_t width, int32_t height, ui::PreviewPicture& picture) {
+                       const uint8_t* background, int32_t width, int32_t height, ui::PreviewPicture& picture) {
   picture.width = picture.height = 0;
   picture.pixels.clear();
   if (!out || width < 1 || height < 1 || planes < 1) return;
@@ -62,8 +38,11 @@ void ReadPreviewOutput(const uint8_t* out, int32_t rowBytes, int32_t planes, boo
       for (int32_t i = 0; i < 3; ++i) c[i] = Sample8(row, x, planes, std::min(i, planes - 1), deep);
       if (planes >= 4) {
         const uint32_t a = Sample8(row, x, planes, 3, deep);
-        const uint32_t ground = transparency ? CheckerGrey(x, y) : 0;
-        for (uint32_t& v : c) v = (v * a + ground * (255 - a)) / 255;
+        const uint8_t* under = background ? background + (size_t(y) * width + x) * 3 : nullptr;
+        for (int32_t i = 0; i < 3; ++i) {
+          const uint32_t ground = !transparency ? 0 : under ? under[i] : CheckerGrey(x, y);
+          c[i] = (c[i] * a + ground * (255 - a)) / 255;
+        }
       }
       dst[x] = (c[0] << 16) | (c[1] << 8) | c[2];
     }
@@ -95,6 +74,7 @@ void PreviewSession::Begin() {
 void PreviewSession::End() {
   if (!run_.dialogOpen) return;
   ReleasePreviewSource(overview_);
+  ReleaseDocumentLayers(layers_);
   ReleaseWorkingBuffers(run_, record_, cache_);
   // The scene was grown for the preview's scale; the final run grows its own.
   cache_.ReleaseScene(record_);
@@ -108,7 +88,7 @@ void PreviewSession::End() {
 
 ui::DocumentInfo PreviewSession::Document() const {
   const FilterRecord& fr = *call_.filter;
-  const VRect filter = FilterRectOf(fr);
+  const VRect filter = FilterRect(fr);
   ui::DocumentInfo d;
   d.width = std::max(filter.right - filter.left, 0);
   d.height = std::max(filter.bottom - filter.top, 0);
@@ -124,53 +104,22 @@ int16_t PreviewSession::LoadOverviewSource() { return LoadPreviewSource(call_, o
 int16_t PreviewSession::Render(const ui::PreviewView& view, bool reloadSource, ui::PreviewPicture& picture) {
   if (!run_.dialogOpen) return kFilterBadParameters;
   FilterRecord& fr = *call_.filter;
-  const VRect filter = FilterRectOf(fr);
-  const VRect in = PreviewInputArea(filter, view);
-  const VRect out = PreviewOutputArea(filter, view);
-  if (in.bottom <= in.top || in.right <= in.left || out.bottom <= out.top || out.right <= out.left)
-    return kFilterBadParameters;
   if (reloadSource || !sourceLoaded_ || view != loaded_ || !run_.source) {
-    sourceLoaded_ = false;
-    const int16_t advanced = AdvanceToArea(fr, in, out, view.scale);
-    if (advanced != kNoErr) return advanced;
-    TakeDocumentFacts(fr, run_);
-    run_.previewScale = double(std::max(view.scale, 1));
-    run_.previewOffsetX = view.offsetX;
-    run_.previewOffsetY = view.offsetY;
     // The source is this view's: pattern and centre are regrown for it.
-    if (!LoadSource(call_, run_, record_)) {
-      platform::PluginAlert(kPreviewAllocText);
-      return kMemFullErr;
-    }
+    sourceLoaded_ = false;
+    const int16_t loaded = LoadPreviewView(call_, run_, record_, view, layers_);
+    if (loaded == kMemFullErr) platform::PluginAlert(kPreviewAllocText);
+    if (loaded != kNoErr) return loaded;
     loaded_ = view;
     sourceLoaded_ = true;
   }
   const int16_t rendered = RenderAndWriteBack(call_, run_, record_, cache_, &paths_);
   if (rendered != kNoErr) return rendered;
-  const ui::DocumentInfo doc = Document();
+  const bool background = layers_.background && layers_.backgroundWidth == run_.width &&
+                          layers_.backgroundHeight == run_.height;
   ReadPreviewOutput(static_cast<const uint8_t*>(fr.outData), fr.outRowBytes, fr.planes, run_.deep,
-                    doc.hasTransparency, run_.width, run_.height, picture);
-  return kNoErr;
-}
-
-int16_t PreviewSession::PickColour(const char* prompt, uint8_t rgb[3]) {
-  const FilterRecord& fr = *call_.filter;
-  if (!fr.colorServices) return kErrPlugInHostInsufficient;
-  // The prompt travels as a Pascal string.
-  unsigned char text[256] = {};
-  const size_t length = prompt ? std::min<size_t>(std::strlen(prompt), 255) : 0;
-  text[0] = uint8_t(length);
-  if (length) std::memcpy(text + 1, prompt, length);
-  ColorServicesInfo info{};
-  info.infoSize = int32_t(sizeof info);
-  info.selector = 0;  // choose a colour
-  info.sourceSpace = kColorSpaceRGB;
-  info.resultSpace = kColorSpaceRGB;
-  for (int i = 0; i < 3; ++i) info.colorComponents[i] = rgb[i];
-  info.selectorParameter.pickerPrompt = text;
-  const OSErr err = fr.colorServices(&info);
-  if (err != kNoErr) return err;
-  for (int i = 0; i < 3; ++i) rgb[i] = uint8_t(std::clamp<int>(info.colorComponents[i], 0, 255));
+                    Document().hasTransparency, background ? layers_.background : nullptr, run_.width,
+                    run_.height, picture);
   return kNoErr;
 }
 

@@ -10,7 +10,6 @@ namespace {
 
 const char* const kLoadMaskError = "Error! CMeshBuilder::LoadMask: Cannot load input mask!";
 const char* const kBordersError = "Error! CMeshBuilder::FindBorderLines: Cannot create raster of borders.";
-const char* const kTooManyBordersError = "Error! CMeshBuilder::FindBorderLines: Too many borders for memory.";
 
 constexpr float kTracedZ = -10.0f;
 
@@ -54,10 +53,6 @@ void AddPoint(CBorderLine& line, const PointRef& point, bool append) {
   }
 }
 
-// A rough upper bound of the heap the lines and points of one crack corner
-// take (point, index node, list nodes, share of a line object).
-constexpr uint64_t kBytesPerCrackCorner = 300;
-
 }  // namespace
 
 // ---- Corner codes -----------------------------------------------------------
@@ -80,11 +75,17 @@ uint8_t CornerCode(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
 // ---- CMeshBuilder -------------------------------------------------------------
 
 CMeshBuilder::CMeshBuilder() {
+  // The stages are bounded even when called on their own.
+  budget.Reset(DefaultContourBudget());
+  index.SetBudget(&budget);
   lines.reserve(100);
   mask.outside = kOutsideLabel;
 }
 
-CMeshBuilder::~CMeshBuilder() = default;
+CMeshBuilder::~CMeshBuilder() {
+  // The lines hold points of the index, which goes first.
+  lines.clear();
+}
 
 void CMeshBuilder::LoadMask(int32_t width, int32_t height, int32_t stride, const uint8_t* maskBytes) {
   if (!maskBytes || !mask.Create(height, width, stride)) throw MeshError(kLoadMaskError);
@@ -99,8 +100,10 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
   if (!codes.Create(height + 1, width + 1)) throw MeshError(kBordersError);
 
   // One row-major sweep; the left-hand pixels A and B are the previous
-  // column's C and D.
-  uint64_t crackCorners = 0;
+  // column's C and D. The corners where a walk must turn or end (any cracks
+  // but a straight pair) all become points, so the index gets room for them
+  // at once instead of growing through every size on the way.
+  uint64_t turns = 0;
   for (int32_t r = 0; r <= height; ++r) {
     const uint8_t* above = r > 0 ? source.rows[r - 1] : nullptr;
     const uint8_t* below = r < height ? source.rows[r] : nullptr;
@@ -113,32 +116,37 @@ void CMeshBuilder::FindBorderLines(const TCRaster<uint8_t>& source, LineList& ou
       const uint8_t pixelD = above && inside ? above[c] : kOutsideLabel;
       const uint8_t code = CornerCode(a, b, pixelC, pixelD);
       row[c] = code;
-      crackCorners += code != 0;
+      const int cracks = code & 0xF;
+      turns += cracks != 0 && cracks != (kCrackLeft | kCrackRight) && cracks != (kCrackUp | kCrackDown);
       a = pixelC;
       b = pixelD;
     }
   }
-  // A mask of noise makes a line object for nearly every crack; refuse it
-  // before the lines take the machine's memory rather than after.
-  const uint64_t physical = platform::PhysicalMemoryBytes();
-  if (physical != 0 && crackCorners > physical / 4 / kBytesPerCrackCorner) throw MeshError(kTooManyBordersError);
-
+  index.Reserve(size_t(turns));
   for (int32_t r = 0; r <= height; ++r) {
     const uint8_t* row = codes.rows[r];
     for (int32_t c = 0; c <= width; ++c) {
       const uint8_t code = row[c];
       if ((code & 0xEF) == 0) continue;
-      auto line = std::make_unique<CBorderLine>();
+      // A mask of noise makes a line for nearly every crack, so the lines
+      // are counted as well as their points.
+      budget.Charge(kLineBytes);
+      auto line = std::make_unique<CBorderLine>(&nodePool);
       bool kept = TraceBorder(true, kOutsideLabel, r, c, source, codes, *line);
       if (kept && !(code & kJunction) && !line->Closed) {
         kept = TraceBorder(false, line->LeftLabel, r, c, source, codes, *line);
       }
-      if (!kept) continue;
+      if (!kept) {
+        budget.Release(kLineBytes);
+        continue;
+      }
       if (!line->Closed) {
         line->points.front()->flags |= CMyPoint::Anchor;
         line->points.back()->flags |= CMyPoint::Anchor;
       }
+      const size_t capacity = out.capacity();
       out.push_back(std::move(line));
+      if (out.capacity() != capacity) budget.Charge((out.capacity() - capacity) * sizeof(out[0]));
     }
   }
 }

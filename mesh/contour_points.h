@@ -4,15 +4,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
-#include <set>
+#include <memory>
+#include <vector>
+
+#include "mesh/memory_budget.h"
+#include "mesh/point_tree.h"
 
 namespace rf::mesh {
 
 // ---- CMyPoint -------------------------------------------------------------
 //
 // One point shared by every line that passes through it and by the index, so
-// that lines meeting at a corner see each other's flags. It lives as long as
-// something refers to it.
+// that lines meeting at a corner see each other's flags.
 struct CMyPoint {
   enum : uint32_t {
     Anchor = 1,  // survives simplification
@@ -32,7 +35,10 @@ struct CMyPoint {
 // Equal within 0.01 on every axis, the differences taken in double precision.
 bool Equivalent(const CMyPoint& a, const CMyPoint& b);
 
-// A counted reference to a CMyPoint; the last one to go deletes the point.
+// A counted reference to a CMyPoint. The points live in the store of the
+// index that made them, which frees them all at once: the count says who
+// still holds a point, and every reference must be gone before its index is
+// cleared or destroyed.
 class PointRef {
  public:
   PointRef() = default;
@@ -45,7 +51,9 @@ class PointRef {
     o.point = t;
     return *this;
   }
-  ~PointRef() { Drop(); }
+  ~PointRef() {
+    if (point) --point->refCount;
+  }
 
   CMyPoint* get() const { return point; }
   CMyPoint* operator->() const { return point; }
@@ -56,11 +64,79 @@ class PointRef {
   void Retain() {
     if (point) ++point->refCount;
   }
-  void Drop() {
-    if (point && --point->refCount == 0) delete point;
-    point = nullptr;
-  }
   CMyPoint* point = nullptr;
+};
+
+// ---- NodePool -------------------------------------------------------------
+//
+// Blocks for the nodes of the lines' point lists. A build makes and drops
+// millions of nodes of three pointers each; from the heap every one would
+// cost a third more in bookkeeping and a call into the allocator. Dropped
+// blocks are reused; the chunks go back when the pool is destroyed or
+// released while idle. Each block taken for the first time is charged to
+// the budget.
+class NodePool {
+ public:
+  static constexpr size_t kBlockBytes = 3 * sizeof(void*);
+
+  explicit NodePool(MemoryBudget* budget = nullptr) : budget(budget) {}
+  NodePool(const NodePool&) = delete;
+  NodePool& operator=(const NodePool&) = delete;
+  ~NodePool() { Release(); }
+
+  void* Take();
+  void Give(void* block);
+  // Returns every chunk when no block is out; otherwise does nothing.
+  void ReleaseIfIdle();
+
+ private:
+  struct FreeBlock {
+    FreeBlock* next;
+  };
+  void Release();
+
+  MemoryBudget* budget;
+  std::vector<void*> chunks;
+  FreeBlock* freeBlocks = nullptr;
+  char* fresh = nullptr;  // next never-used block of the last chunk
+  char* freshEnd = nullptr;
+  size_t made = 0;  // blocks ever taken from the chunks, as charged
+  size_t out = 0;   // blocks taken and not given back
+};
+
+// A list allocator drawing single nodes from a NodePool; without a pool, or
+// for anything that is not one node, it is the ordinary allocator.
+template <typename T>
+class NodeAllocator {
+ public:
+  using value_type = T;
+
+  NodeAllocator() = default;
+  explicit NodeAllocator(NodePool* pool) : pool(pool) {}
+  template <typename U>
+  NodeAllocator(const NodeAllocator<U>& other) : pool(other.pool) {}
+
+  T* allocate(size_t n) {
+    if (Pooled(n)) return static_cast<T*>(pool->Take());
+    return std::allocator<T>().allocate(n);
+  }
+  void deallocate(T* p, size_t n) {
+    if (Pooled(n)) {
+      pool->Give(p);
+    } else {
+      std::allocator<T>().deallocate(p, n);
+    }
+  }
+
+  friend bool operator==(const NodeAllocator& a, const NodeAllocator& b) { return a.pool == b.pool; }
+  friend bool operator!=(const NodeAllocator& a, const NodeAllocator& b) { return a.pool != b.pool; }
+
+  NodePool* pool = nullptr;
+
+ private:
+  bool Pooled(size_t n) const {
+    return pool && n == 1 && sizeof(T) <= NodePool::kBlockBytes && alignof(T) <= alignof(void*);
+  }
 };
 
 // ---- CBorderLine ----------------------------------------------------------
@@ -70,7 +146,10 @@ class PointRef {
 // closed line repeats its first point object as its last entry.
 class CBorderLine {
  public:
-  using Nodes = std::list<PointRef>;
+  using Nodes = std::list<PointRef, NodeAllocator<PointRef>>;
+
+  // Nodes come from `pool` when one is given; it must outlive the line.
+  explicit CBorderLine(NodePool* pool = nullptr) : points(NodeAllocator<PointRef>(pool)) {}
 
   Nodes points;
   bool Closed = false;
@@ -90,37 +169,82 @@ class CBorderLine {
 
 // ---- PointIndex -----------------------------------------------------------
 //
-// Every point made during one build, ordered by x, then y, then z, with points
-// within 0.01 of each other treated as the same place. New corner, midpoint
-// and subdivision points go through FindOrInsert, so a point that lands on an
+// Every point made during one build, with points within 0.01 of each other
+// on every axis treated as the same place. New corner, midpoint and
+// subdivision points go through FindOrInsert, so a point that lands on an
 // existing one reuses it with its flags.
+//
+// Which point a lookup answers is decided by an ordered search by x, then
+// y, then z, over the points in the order they were made (PointTree). Nearly
+// every point the mesher makes lies on the quarter-pixel grid, and when no
+// point lies near the key without being exactly at it, that search can only
+// answer the point at the key, or none. Such lookups are answered from a
+// hash of quarter-pixel cells and a table of the x values in use; only the
+// others wait for the ordered search, which then takes in the points made
+// since it was last asked.
 class PointIndex {
  public:
-  PointIndex() = default;
+  PointIndex();
   PointIndex(const PointIndex&) = delete;
   PointIndex& operator=(const PointIndex&) = delete;
-  ~PointIndex() { Clear(); }
+  ~PointIndex();
+
+  // Points and tables are charged to `budget` (null: no limit) from now on.
+  void SetBudget(MemoryBudget* budget);
 
   // The equivalent point already held, or a new point at (x, y, z) with no
   // flags, after adding it.
   PointRef FindOrInsert(float x, float y, float z);
 
-  // Keeps only the points that are `Anchor` and not `Cut`.
+  // Makes room for `points` points in all, so that the table need not grow
+  // on the way there.
+  void Reserve(size_t points);
+
+  // Keeps only the points that are `Anchor` and not `Cut`. The others stay
+  // in the store for whoever still refers to them, but are no longer found.
+  // Later lookups answer the first equivalent point in the order.
   void Prune();
+  // Frees every point; no reference to one may remain.
   void Clear();
-  size_t Size() const { return points.size(); }
+  size_t Size() const { return count; }
 
  private:
-  // The coordinates are kept beside the pointer so that a lookup walks the
-  // tree without touching the points themselves.
-  struct Entry {
-    float x, y, z;
-    CMyPoint* point;  // one reference held by the index
+  // `id` is the store position plus one, so that a zeroed slot is empty;
+  // `home` is where the point's cell starts its probe (before the mask).
+  struct Slot {
+    uint32_t home;
+    uint32_t id;
   };
-  struct Less {
-    bool operator()(const Entry& a, const Entry& b) const;
+  // The x values in one 48th of a pixel: `state` 0 none, 1 all `x`, 2 more
+  // than one value.
+  struct Column {
+    int64_t cell;
+    float x;
+    uint32_t state;
   };
-  std::set<Entry, Less> points;
+  static constexpr uint32_t kChunkShift = 16;
+
+  CMyPoint& Stored(uint32_t at) { return chunks[at >> kChunkShift][at & ((1u << kChunkShift) - 1)]; }
+  bool Ambiguous(float x, float y, float z, CMyPoint*& same);
+  CMyPoint* FirstEquivalent(const CMyPoint& key);
+  PointRef Add(float x, float y, float z);
+  void Place(uint32_t home, uint32_t id);
+  void Resize(size_t newCapacity);
+  void NoteColumn(float x);
+  Column* FindColumn(int64_t cell);
+
+  std::vector<CMyPoint*> chunks;
+  uint32_t stored = 0;
+  Slot* slots = nullptr;
+  size_t capacity = 0;  // a power of two, or 0
+  size_t count = 0;
+  Column* columns = nullptr;
+  size_t columnCapacity = 0;
+  size_t columnCount = 0;
+  std::unique_ptr<PointTree> tree;  // made at the first lookup that needs it
+  bool pruned = false;
+  bool far = false;  // a point off every cell is held: every lookup searches
+  MemoryBudget* budget = nullptr;
 };
 
 }  // namespace rf::mesh

@@ -52,27 +52,35 @@ double ChordDistance(const CMyPoint& p, const CMyPoint& a, const CMyPoint& b) {
 }
 
 // Splits between anchors until every dropped point lies within eps of the
-// chord that replaces it. An explicit stack keeps long lines off the call
-// stack.
-void Simplify(CBorderLine& line, double eps) {
-  std::vector<Node> nodes;
-  nodes.reserve(line.points.size());
-  for (auto it = line.points.begin(); it != line.points.end(); ++it) nodes.push_back(it);
-  const size_t n = nodes.size();
+// chord that replaces it. The pairs still to look at are always consecutive
+// stretches of the line, so an explicit stack of their ends keeps long lines
+// off the call stack: the top pair is (ends[k - 1], ends[k]).
+void Simplify(CBorderLine& line, double eps, MemoryBudget& budget) {
+  const size_t n = line.points.size();
   if (n < 2) return;
+  const uint64_t scratch = uint64_t(n) * (sizeof(Node) + sizeof(size_t));
+  budget.Charge(scratch);
+  struct Refund {
+    MemoryBudget& budget;
+    uint64_t bytes;
+    ~Refund() { budget.Release(bytes); }
+  } refund{budget, scratch};
 
-  std::vector<std::pair<size_t, size_t>> stack;
-  size_t from = 0;
+  std::vector<Node> nodes;
+  nodes.reserve(n);
+  for (auto it = line.points.begin(); it != line.points.end(); ++it) nodes.push_back(it);
+  std::vector<size_t> ends;
+  ends.reserve(n);
+  ends.push_back(0);
   for (size_t i = 1; i < n; ++i) {
-    if (HasFlag(nodes[i], CMyPoint::Anchor) || i == n - 1) {
-      stack.emplace_back(from, i);
-      from = i;
-    }
+    if (HasFlag(nodes[i], CMyPoint::Anchor) || i == n - 1) ends.push_back(i);
   }
-  while (!stack.empty()) {
-    const auto [a, b] = stack.back();
-    stack.pop_back();
+  while (ends.size() >= 2) {
+    const size_t b = ends.back();
+    ends.pop_back();
+    const size_t a = ends.back();
     if (b - a < 2) continue;
+    budget.Work(b - a - 1);
     size_t far = a + 1;
     double farthest = -1.0;
     for (size_t i = a + 1; i < b; ++i) {
@@ -85,8 +93,8 @@ void Simplify(CBorderLine& line, double eps) {
     // With eps 0 a point exactly on the chord is still redundant.
     if (farthest < eps || farthest <= 0.0) continue;
     SetFlag(nodes[far], CMyPoint::Anchor);
-    stack.emplace_back(a, far);
-    stack.emplace_back(far, b);
+    ends.push_back(far);
+    ends.push_back(b);
   }
   RemoveFlagged(line, CMyPoint::Anchor, false);
 }
@@ -221,7 +229,7 @@ void CMeshBuilder::SimplifyLine(CBorderLine& line, PointIndex& points, float tol
     if (pts.size() >= 2) (*std::prev(pts.end(), 2))->flags |= CMyPoint::Anchor;
   }
 
-  Simplify(line, std::fmax(0.0, double(tolerance) - 0.5));
+  Simplify(line, std::fmax(0.0, double(tolerance) - 0.5), budget);
 
   if (line.Closed && pts.size() <= 3) return;
   // Pieces no longer than `step` in Manhattan length.
@@ -252,23 +260,34 @@ bool CMeshBuilder::BuildContourLines(int32_t width, int32_t height, int32_t stri
   if (step < 2) step = 2;
   if (step > 30) step = 30;
 
-  lines.clear();
+  LineList().swap(lines);
   index.Clear();
+  nodePool.ReleaseIfIdle();
+  const uint64_t ceiling = DefaultContourBudget();
+  budget.Reset(budgetLimit != 0 && budgetLimit < ceiling ? budgetLimit : ceiling);
+  // The caller may be a host's filter call: nothing may be thrown past here.
   try {
     LoadMask(width, height, stride, maskBytes);
     FindBorderLines(mask, lines);
+    for (auto& line : lines) SimplifyLine(*line, index, tolerance, step);
+    DiscardAndPrune();
+    if (!WriteOutput(vertexCount, segmentCount, vertices, segments)) {
+      lastError = "Error! CMeshBuilder::BuildContourLines: Cannot allocate the output arrays.";
+    }
   } catch (const MeshError& e) {
-    lines.clear();
     lastError = e.what();
+  } catch (...) {
+    // std::bad_alloc, or a container's length error, which only sizes far
+    // beyond any memory raise.
+    lastError = kOutOfMemoryError;
+  }
+  LineList().swap(lines);
+  if (lastError) {
+    // The builder may live on; what it gathered is of no use to anyone.
+    index.Clear();
+    nodePool.ReleaseIfIdle();
     return false;
   }
-  for (auto& line : lines) SimplifyLine(*line, index, tolerance, step);
-  DiscardAndPrune();
-  if (!WriteOutput(vertexCount, segmentCount, vertices, segments)) {
-    lastError = "Error! CMeshBuilder::BuildContourLines: Cannot allocate the output arrays.";
-    return false;
-  }
-  lines.clear();
   return true;
 }
 
@@ -277,6 +296,7 @@ void CMeshBuilder::DiscardAndPrune() {
     if (line->Closed && line->Count() < 4) {
       for (PointRef& p : line->points) p->flags |= CMyPoint::Cut;
       line.reset();
+      budget.Release(kLineBytes);
     }
   }
   for (auto& line : lines) {
@@ -299,6 +319,9 @@ bool CMeshBuilder::WriteOutput(int32_t& vertexCount, int32_t& segmentCount, Cont
     segmentTotal += line->Count() - 1;
   }
   if (vertexTotal > INT32_MAX) return false;
+  if (vertexTotal > 0 && segmentTotal > 0) {
+    budget.Charge(uint64_t(vertexTotal) * sizeof(ContourVertex) + uint64_t(segmentTotal) * sizeof(ContourSegment));
+  }
   vertexCount = int32_t(vertexTotal);
   segmentCount = int32_t(segmentTotal);
   if (vertexCount < 1 || segmentCount < 1) return true;

@@ -1,9 +1,9 @@
 // Rimeflower contour meshing: smooth border lines between the labels of an
 // 8-bit mask.
 //
-// Usage: construct one CMeshBuilder per build, call BuildContourLines once,
-// use the two arrays, release them with ReleaseContourArrays, destroy the
-// builder. Coordinates are mask pixels: x right, y down, the point (c, r) the
+// Usage: construct one CMeshBuilder per build, optionally lower its memory
+// budget, call BuildContourLines once, use the two arrays, release them with
+// ReleaseContourArrays, destroy the builder. Coordinates are mask pixels: x right, y down, the point (c, r) the
 // top-left corner of pixel (r, c).
 //
 // The value 121 is reserved: it is the label of everything outside the mask
@@ -12,7 +12,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <vector>
 
@@ -40,24 +39,16 @@ static_assert(sizeof(ContourSegment) == 12, "segment records are two indices and
 // Releases arrays returned by BuildContourLines and nulls the pointers.
 void ReleaseContourArrays(ContourVertex*& vertices, ContourSegment*& segments);
 
-// ---- Failures ---------------------------------------------------------------
-
-// Raised inside the builder and caught by BuildContourLines, which answers
-// false. The text always begins "Error!".
-class MeshError : public std::exception {
- public:
-  explicit MeshError(const char* text) : text(text) {}
-  const char* what() const noexcept override { return text; }
-
- private:
-  const char* text;
-};
-
 // ---- CMeshBuilder -----------------------------------------------------------
 
 constexpr uint8_t kOutsideLabel = 121;
 
 class CMeshBuilder {
+  // First, so that they outlive the lines and the index that draw on them.
+  MemoryBudget budget;
+  NodePool nodePool{&budget};
+  uint64_t budgetLimit = 0;  // as the caller set it; 0 for the default
+
  public:
   using LineList = std::vector<std::unique_ptr<CBorderLine>>;
 
@@ -70,19 +61,35 @@ class CMeshBuilder {
   // every border between two inner labels as a polyline: vertices in line
   // order, segments joining consecutive vertices of a line. The arrays are
   // committed pages owned by the caller, set only when lines were found; the
-  // call succeeds with both counts 0 when none survive. Answers false for an
-  // empty or unloadable mask (counts and pointers untouched) and when an
-  // output array cannot be allocated (pointers left null). The tolerance is
-  // the simplification distance plus half a pixel (0 or less means 1.0, at
-  // most 10); step bounds the Manhattan length of a piece (2 to 30).
+  // call succeeds with both counts 0 when none survive. The tolerance is the
+  // simplification distance plus half a pixel (0 or less means 1.0, at most
+  // 10); step bounds the Manhattan length of a piece (2 to 30).
+  //
+  // Answers false, with LastError set, for an empty or unloadable mask and
+  // when the borders need more memory than the budget or than the system
+  // gives (counts and pointers untouched), and when an output array cannot
+  // be allocated (pointers left null, counts may hold the sums). Nothing is
+  // thrown.
   bool BuildContourLines(int32_t width, int32_t height, int32_t stride, const uint8_t* mask, float tolerance,
                          int32_t step, int32_t& vertexCount, int32_t& segmentCount, ContourVertex*& vertices,
                          ContourSegment*& segments);
+
+  // Limits the memory the borders of the following builds may take: the
+  // points, lines, tables and output arrays, not the two rasters. A build
+  // never takes more than DefaultContourBudget(), so a caller can only lower
+  // the limit; 0 restores the default. The simplification's work is limited
+  // in proportion.
+  void SetMemoryBudget(uint64_t bytes) { budgetLimit = bytes; }
+  // The most the last build charged to its budget, in bytes.
+  uint64_t MemoryPeak() const { return budget.Peak(); }
 
   // Why the last BuildContourLines answered false (null after a success).
   const char* LastError() const { return lastError; }
 
   // ---- The stages, public for tests and tools ----
+  //
+  // They raise MeshError, and may let std::bad_alloc through. The lines they
+  // make draw on this builder and must be gone before it is.
 
   // Copies the mask into `mask`; raises MeshError when it cannot.
   void LoadMask(int32_t width, int32_t height, int32_t stride, const uint8_t* maskBytes);
@@ -101,6 +108,9 @@ class CMeshBuilder {
   PointIndex index;
 
  private:
+  // A line object as the heap holds it, as the budget counts it.
+  static constexpr uint64_t kLineBytes = sizeof(CBorderLine) + 16;
+
   void DiscardAndPrune();
   bool WriteOutput(int32_t& vertexCount, int32_t& segmentCount, ContourVertex*& vertices,
                    ContourSegment*& segments);

@@ -10,11 +10,15 @@
 
 namespace rf::pattern {
 
-void BuildEmitterFromMask(const uint8_t* mask, const ImageGeometry& geometry, float xShift, float yShift,
-                          Emitter& out) {
+const char kContoursTooComplexMessage[] =
+    "The selection or the image has too many borders to grow the pattern along. Smooth the selection, "
+    "select fewer and larger areas, or choose another emitter, and try again.";
+
+ContourStatus BuildEmitterFromMask(const uint8_t* mask, const ImageGeometry& geometry, float xShift, float yShift,
+                                   Emitter& out, uint64_t memoryBudget) {
   out.Clear();
   const int32_t w = geometry.width, h = geometry.height;
-  if (!mask || w < 1 || h < 1) return;
+  if (!mask || w < 1 || h < 1) return ContourStatus::Traced;
   const int32_t dw = geometry.ScaledFilterWidth();
   const double ratio = dw == 0 ? 1.0 : double(w) / double(dw);
   // A preview shown smaller keeps the contour pieces as long on screen.
@@ -26,8 +30,12 @@ void BuildEmitterFromMask(const uint8_t* mask, const ImageGeometry& geometry, fl
   int32_t vertexCount = 0, segmentCount = 0;
   {
     mesh::CMeshBuilder builder;
-    if (!builder.BuildContourLines(w, h, w, mask, 1.0f, step, vertexCount, segmentCount, vertices, segments))
-      return;
+    builder.SetMemoryBudget(memoryBudget);
+    if (!builder.BuildContourLines(w, h, w, mask, 1.0f, step, vertexCount, segmentCount, vertices, segments)) {
+      // The mesher's own texts are for tools; the user hears why in words
+      // of the emitter. A mask that could not even be loaded is no border.
+      return builder.LastError() && builder.MemoryPeak() > 0 ? ContourStatus::TooComplex : ContourStatus::Traced;
+    }
   }
   try {
     out.points.resize(size_t(vertexCount));
@@ -35,7 +43,7 @@ void BuildEmitterFromMask(const uint8_t* mask, const ImageGeometry& geometry, fl
   } catch (const std::bad_alloc&) {
     out.Clear();
     mesh::ReleaseContourArrays(vertices, segments);
-    return;
+    return ContourStatus::TooComplex;
   }
   for (int32_t i = 0; i < vertexCount; ++i) {
     EmitterPoint& p = out.points[size_t(i)];
@@ -69,15 +77,16 @@ void BuildEmitterFromMask(const uint8_t* mask, const ImageGeometry& geometry, fl
     }
   }
   mesh::ReleaseContourArrays(vertices, segments);
+  return ContourStatus::Traced;
 }
 
-void BuildMaskEmitter(const RunState& run, const uint8_t* rgba, const ImageGeometry& geometry, float xShift,
-                      float yShift, Emitter& out) {
+ContourStatus BuildMaskEmitter(const RunState& run, const uint8_t* rgba, const ImageGeometry& geometry,
+                               float xShift, float yShift, Emitter& out) {
   out.Clear();
   const int32_t w = geometry.width, h = geometry.height;
-  if (w < 1 || h < 1) return;
+  if (w < 1 || h < 1) return ContourStatus::Traced;
   auto* mask = static_cast<uint8_t*>(platform::AllocPages(size_t(w) * size_t(h)));
-  if (!mask) return;
+  if (!mask) return ContourStatus::TooComplex;
   if (run.haveMask && run.maskData) {
     for (int32_t y = 0; y < h; ++y) {
       const uint8_t* from = run.maskData + size_t(y) * size_t(run.maskRowBytes);
@@ -87,8 +96,9 @@ void BuildMaskEmitter(const RunState& run, const uint8_t* rgba, const ImageGeome
   } else if (rgba) {
     mesh::BuildBrightnessMask(rgba, w, h, mask);
   }
-  BuildEmitterFromMask(mask, geometry, xShift, yShift, out);
+  const ContourStatus status = BuildEmitterFromMask(mask, geometry, xShift, yShift, out, run.memoryBudgetBytes);
   platform::FreePages(mask);
+  return status;
 }
 
 }  // namespace rf::pattern

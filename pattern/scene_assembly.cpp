@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/interface/result_codes.h"
+#include "engine3d/render.h"
 #include "pattern/bump_source.h"
 #include "pattern/mask_emitter.h"
 #include "pattern/path_emitter.h"
@@ -13,6 +14,10 @@
 #include "platform/platform.h"
 
 namespace rf::pattern {
+
+const char kRenderTooLargeMessage[] =
+    "There is not enough memory to render the effect on this image. Close other documents or programs, or "
+    "use a smaller image, and try again.";
 
 namespace {
 
@@ -84,8 +89,11 @@ int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& 
   Emitter emitter;
   const bool single = record.EffectKind == kFamilySingle;
   if (!single) {
-    if (record.EmitterType == kEmitterContours)
-      BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter);
+    if (record.EmitterType == kEmitterContours &&
+        BuildMaskEmitter(run, run.source, geometry, xShift, yShift, emitter) == ContourStatus::TooComplex) {
+      platform::PluginAlert(kContoursTooComplexMessage);
+      return kMemFullErr;
+    }
     else if (record.EmitterType == kEmitterFixed)
       BuildFixedEmitter(record.MaskKind, geometry, emitter);
     else if (record.EmitterType == kEmitterPaths && !paths.empty())
@@ -112,20 +120,8 @@ int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& 
   return kNoErr;
 }
 
-// The bump texture in the engine's texel order (blue, green, red, alpha):
-// the grey value of the source lands in red.
-uint8_t* MakeBumpTexture(const uint8_t* source) {
-  if (!source) return nullptr;
-  auto* pixels = static_cast<uint8_t*>(platform::AllocPages(size_t(kBumpSize) * kBumpSize * 4));
-  if (!pixels) return nullptr;
-  for (size_t i = 0; i < size_t(kBumpSize) * kBumpSize; ++i) {
-    pixels[i * 4 + 0] = source[i * 3 + 2];
-    pixels[i * 4 + 1] = source[i * 3 + 1];
-    pixels[i * 4 + 2] = source[i * 3 + 0];
-    pixels[i * 4 + 3] = 255;
-  }
-  return pixels;
-}
+// The host's abort, polled by the engine on the calling thread only.
+bool ShouldStop(void* context) { return static_cast<const RunState*>(context)->TestAbort(); }
 
 void PrepareBackground(const RunState& run, const ParameterRecord& record) {
   const size_t bytes = size_t(run.rowStride) * size_t(run.height);
@@ -231,9 +227,9 @@ int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathC
   }
   run.Progress(60, 100);
 
-  uint8_t* freshSource = preview ? nullptr : BuildBumpSource();
-  const uint8_t* bumpSource = preview ? record.TextureCache : freshSource;
-  uint8_t* bumpPixels = MakeBumpTexture(bumpSource);
+  // The bump source of a final run is read from the module's bitmap at the
+  // start of the run, like the preview's: the same bytes either way.
+  const uint8_t* bumpPixels = cache.BumpTexture(record);
 
   __SetDrawMode(DrawModeFor(record.RenderMode));
   __SetQuality(preview ? 0 : 1);
@@ -255,20 +251,42 @@ int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathC
     textures[2].present = 1;
     textures[2].width = kBumpSize;
     textures[2].height = kBumpSize;
-    textures[2].pixels = bumpPixels;
+    textures[2].pixels = const_cast<uint8_t*>(bumpPixels);
     textures[2].isDeep = 0;
   }
   __SetUseMultyRefract(0);
   __SetDubleSide(0);
   run.Progress(75, 100);
 
-  __RasterScene(run.output, run.source, run.width, run.height, run.width * 4, int(record.CachedPointCount),
-                int(record.CachedTriangleCount), record.CachedTriangles, record.CachedPoints, run.width >> 1,
-                run.height >> 1, 1, &material, textures, 2, lights, &glass);
+  engine3d::SceneInput scene;
+  scene.target = run.output;
+  scene.source = run.source;
+  scene.width = run.width;
+  scene.height = run.height;
+  scene.rowStride = run.width * 4;
+  scene.pointCount = int(record.CachedPointCount);
+  scene.triangleCount = int(record.CachedTriangleCount);
+  scene.triangles = record.CachedTriangles;
+  scene.points = record.CachedPoints;
+  scene.offsetX = run.width >> 1;
+  scene.offsetY = run.height >> 1;
+  scene.materialCount = 1;
+  scene.materials = &material;
+  scene.textures = textures;
+  scene.lightCount = 2;
+  scene.lights = lights;
+  scene.glass = &glass;
+  engine3d::RenderControl control;
+  control.threads = run.threads;
+  control.shouldStop = ShouldStop;
+  control.context = const_cast<RunState*>(&run);
+  const engine3d::RenderStatus status = engine3d::RasterScene(cache.RenderContext(), control, scene);
+  if (status == engine3d::RenderStatus::Stopped) return kUserCanceledErr;
+  if (status == engine3d::RenderStatus::OutOfMemory) {
+    platform::PluginAlert(kRenderTooLargeMessage);
+    return kMemFullErr;
+  }
   run.Progress(100, 100);
-
-  platform::FreePages(bumpPixels);
-  platform::FreePages(freshSource);
   return kNoErr;
 }
 
@@ -280,6 +298,7 @@ int16_t RenderEffect(const RunState& run, ParameterRecord& record, const PathCur
     // Nothing of a final run outlives it: the record goes back to the host.
     cache.ReleaseTexture(record);
     cache.ReleaseScene(record);
+    cache.RenderContext().Release();
   }
   return result;
 }

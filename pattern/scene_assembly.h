@@ -13,6 +13,9 @@ namespace rf::pattern {
 
 class SceneCache;
 
+// Shown when the engine cannot have its work buffers for the image.
+extern const char kRenderTooLargeMessage[];
+
 // Renders the effect of `record` into the run's output buffer: builds the
 // scene from the emitter (the document's `paths`, the run's selection or
 // image contours, or a fixed layout) when `SceneDirty` is set, or reuses the

@@ -9,6 +9,7 @@ SceneCache::~SceneCache() {
   platform::FreePages(triangles_);
   platform::FreePages(points_);
   platform::FreePages(texture_);
+  platform::FreePages(bumpTexture_);
 }
 
 void SceneCache::ForgetForeignPointers(ParameterRecord& record) {
@@ -52,9 +53,30 @@ const uint8_t* SceneCache::Texture(ParameterRecord& record) {
   return record.TextureCache;
 }
 
+// The engine's texel order is blue, green, red, alpha: the grey value of
+// the source lands in red, where the bump sampling reads it.
+const uint8_t* SceneCache::BumpTexture(ParameterRecord& record) {
+  const uint8_t* source = Texture(record);
+  if (!source) return nullptr;
+  if (bumpTexture_ && bumpTextureSource_ == source) return bumpTexture_;
+  platform::FreePages(bumpTexture_);
+  bumpTexture_ = static_cast<uint8_t*>(platform::AllocPages(size_t(kBumpSize) * kBumpSize * 4));
+  bumpTextureSource_ = bumpTexture_ ? source : nullptr;
+  if (!bumpTexture_) return nullptr;
+  for (size_t i = 0; i < size_t(kBumpSize) * kBumpSize; ++i) {
+    bumpTexture_[i * 4 + 0] = source[i * 3 + 2];
+    bumpTexture_[i * 4 + 1] = source[i * 3 + 1];
+    bumpTexture_[i * 4 + 2] = source[i * 3 + 0];
+    bumpTexture_[i * 4 + 3] = 255;
+  }
+  return bumpTexture_;
+}
+
 void SceneCache::ReleaseTexture(ParameterRecord& record) {
   platform::FreePages(texture_);
-  texture_ = nullptr;
+  platform::FreePages(bumpTexture_);
+  texture_ = bumpTexture_ = nullptr;
+  bumpTextureSource_ = nullptr;
   record.TextureCache = nullptr;
 }
 

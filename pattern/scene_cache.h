@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "engine3d/render.h"
 #include "host/record/parameters.h"
 
 namespace rf::pattern {
@@ -38,12 +39,22 @@ class SceneCache {
   // The record's bump source, built on first use; null when the module's
   // bitmap cannot be read or memory is short.
   const uint8_t* Texture(ParameterRecord& record);
+  // The bump source in the engine's texel order, made once per bump source.
+  const uint8_t* BumpTexture(ParameterRecord& record);
+  // Releases both textures.
   void ReleaseTexture(ParameterRecord& record);
+
+  // The engine's work buffers, kept between the renders of one size (the
+  // preview's), released at the end of a final run.
+  engine3d::RenderContext& RenderContext() { return renderContext_; }
 
  private:
   __Triangle3ds* triangles_ = nullptr;
   __Point3ds* points_ = nullptr;
   uint8_t* texture_ = nullptr;
+  uint8_t* bumpTexture_ = nullptr;
+  const uint8_t* bumpTextureSource_ = nullptr;
+  engine3d::RenderContext renderContext_;
 };
 
 }  // namespace rf::pattern

@@ -37,6 +37,17 @@ void FreePages(void* block);
 // Physical memory of the machine in bytes (0 when unknown).
 uint64_t PhysicalMemoryBytes();
 
+// ---- Processors ---------------------------------------------------------
+
+// How many processors this process may run on: its affinity, which a host,
+// a container or the user (taskset, start /affinity) may have narrowed. At
+// least 1. The module renders on that many threads.
+int32_t UsableProcessorCount();
+// Narrows the calling process to its first `count` usable processors, for
+// hosts that limit the module's threads (threads started later inherit it).
+// False when the system refuses.
+bool LimitProcessors(int32_t count);
+
 // ---- Messages -----------------------------------------------------------
 
 // Modal message box without owner, title "Plugin Alert", OK button only.

@@ -72,9 +72,9 @@ start=$(seconds)
 (cd build-win && ctest --output-on-failure --no-tests=error)
 echo "Wine tests took $(elapsed "$start")"
 
-if [ -x "$lin/tests/windows/test_windows_module" ]; then
+if [ -x "$lin/tests/resources/test_windows_module" ]; then
   section "the Windows module read from Linux"
-  RF_WINDOWS_MODULE="$module" "$lin/tests/windows/test_windows_module" --gtest_brief=1
+  RF_WINDOWS_MODULE="$module" "$lin/tests/resources/test_windows_module" --gtest_brief=1
 fi
 
 if [ ! -f build-win/bin/rimeflower.exe ]; then
@@ -150,5 +150,5 @@ done
 printf 'apply in.jpg (from the same decoded pixels): '
 "$check" compare out-linux-in.jpg.png out-win-in.jpg.png --max-diff 1 --max-fraction 0.001
 
-scripts/windows-ui-test.sh
-scripts/windows-dialog-test.sh
+"$root/scripts/windows-ui-test.sh"
+"$root/scripts/windows-dialog-test.sh"

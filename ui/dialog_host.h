@@ -8,6 +8,7 @@
 // A dialog's session with its host:
 //   BeginPreview()                 the dialog-open flag, the document's paths
 //   Document()                     the filter area, planes, paths
+//   ReadLayers()                   the layers below the target and the target
 //   LoadPreviewSource()            the whole area once, for the overview
 //   RenderPreview(view, ...)       after every change, on the dialog's thread
 //   EndPreview()                   every preview buffer released
@@ -31,9 +32,10 @@ struct DocumentInfo {
   bool hasPaths = false;         // at least one vector path
 };
 
-// The part of the filter area the preview shows: subsampled by `scale`
-// (image pixels per preview pixel), `width` x `height` preview pixels from
-// (`offsetX`, `offsetY`) of the subsampled image.
+// The part of the filter area the preview shows: `scale` image pixels per
+// preview pixel (a whole number, at least 1), the top-left corner at
+// (`offsetX`, `offsetY`) preview pixels from the filter area's corner, and
+// `width` x `height` preview pixels.
 struct PreviewView {
   int32_t scale = 1;
   int32_t offsetX = 0, offsetY = 0;
@@ -84,21 +86,31 @@ class DialogHost {
   // The buffer LoadPreviewSource filled, or null.
   virtual const uint8_t* PreviewSource() const = 0;
 
+  // Reads the document's layers once, when the dialog opens: the visible
+  // layers below the target layer become the preview's backdrop, shown behind
+  // the effect where it is transparent, and the target layer's own pixels its
+  // source. A document without a layer list (or a host that cannot name the
+  // target) previews from the host's input. Answers a host result; what was
+  // read before a failure is kept. EndPreview releases them.
+  virtual int16_t ReadLayers() = 0;
+
   // Renders `view` with the record as it stands and answers its pixels
-  // (view width x height). The source is read from the host again when the
-  // view differs from the last one or `reloadSource` is set, which regrows
-  // the pattern; otherwise the kept scene is reused unless `SceneDirty`
-  // asks for a rebuild. Answers a host result; on failure the picture is
-  // left as it was.
+  // (view width x height), over the layers below where the effect is
+  // transparent. The source is read again (from the target layer, or from
+  // the host subsampled by the scale) when the view differs from the last
+  // one or `reloadSource` is set, which regrows the pattern; otherwise the
+  // kept scene is reused unless `SceneDirty` asks for a rebuild. Answers a
+  // host result; on failure the picture is left as it was.
   virtual int16_t RenderPreview(const PreviewView& view, bool reloadSource, PreviewPicture& picture) = 0;
   // Where the render's progress goes while the dialog is open (null: nowhere).
   virtual void SetProgressSink(ProgressSink sink, void* context) = 0;
   // Forgets the kept scene, so that the next render grows the pattern again.
   virtual void ReleaseScene() = 0;
 
-  // The host's colour picker: 0 with `rgb` set to the chosen colour, -128
-  // when the user cancelled, anything else when the host has none.
-  virtual int16_t PickColour(const char* prompt, uint8_t rgb[3]) = 0;
+  // The host's colour picker: `rgb16` (0..65535 components) in and out.
+  // Answers 0 when a colour was chosen, -128 when the user cancelled, any
+  // other result when the host has no picker to show.
+  virtual int16_t PickColour(const char* prompt, uint16_t rgb16[3]) = 0;
 };
 
 }  // namespace rf::ui

@@ -42,14 +42,8 @@ bool IsEditWindow(HWND window) {
 }
 
 // The host's colour picker as the toolkit's swatches call it.
-int16_t HostPicker(void* context, const char*, uint16_t rgb16[3]) {
-  auto* host = static_cast<DialogHost*>(context);
-  uint8_t rgb[3];
-  for (int i = 0; i < 3; ++i) rgb[i] = controls::FromComponent16(rgb16[i]);
-  const int16_t result = host->PickColour(controls::kColourPrompt, rgb);
-  if (result == 0)
-    for (int i = 0; i < 3; ++i) rgb16[i] = controls::ToComponent16(rgb[i]);
-  return result;
+int16_t HostPicker(void* context, const char* prompt, uint16_t rgb16[3]) {
+  return static_cast<DialogHost*>(context)->PickColour(prompt, rgb16);
 }
 
 }  // namespace
@@ -136,6 +130,9 @@ bool MainDialog::Init() {
   HWND w = window_;
   queryMessage_ = RegisterWindowMessageA(kQueryMessageName);
   host_.BeginPreview();
+  // Layers that cannot be read leave what was read; the preview then shows
+  // less of the document behind the effect, never nothing.
+  host_.ReadLayers();
   document_ = host_.Document();
   constexpr struct {
     HotKey key;

@@ -72,12 +72,24 @@ constexpr int16_t kColorSpaceCMYK = 2;
 
 // PICA suite names and the versions the module asks for.
 constexpr const char* kActionDescriptorSuite = "df135115-c769-11d0-8079-00c04fd7ec47";
+constexpr const char* kActionReferenceSuite = "df135117-c769-11d0-8079-00c04fd7ec47";
+constexpr const char* kBasicActionControlSuite = "3eb7c480-8797-11d1-8da7-00c04fd5f7ee";
 constexpr const char* kDescriptorRegistrySuite = "61e608b0-40fd-11d1-8da3-00c04fd5f7ee";
+constexpr const char* kZStringSuite = "AS ZString Suite";
 constexpr const char* kColorSpaceSuite = "Photoshop ColorSpace Suite for Plug-ins";
 constexpr const char* kChannelPortsSuite = "Photoshop ChannelPorts Suite for Plug-ins";
+constexpr const char* kPropertySuite = "Photoshop Property Suite for Plug-ins";
+// The last-used values ask for version 3 of the descriptor suite and fall
+// back to version 2, the one every host has; layer queries use version 2.
 constexpr int32_t kActionDescriptorSuiteVersion = 3;
+constexpr int32_t kActionDescriptorSuiteVersion2 = 2;
+constexpr int32_t kActionReferenceSuiteVersion = 2;
+constexpr int32_t kBasicActionControlSuiteVersion = 1;
 constexpr int32_t kDescriptorRegistrySuiteVersion = 1;
+constexpr int32_t kZStringSuiteVersion = 1;
 constexpr int32_t kColorSpaceSuiteVersion = 1;
+constexpr int32_t kChannelPortsSuiteVersion = 2;
+constexpr int32_t kPropertySuiteVersion = 1;
 
 constexpr SPErr kSPNoError = 0;
 constexpr SPErr kSPSuiteNotFoundError = 0x53214664;  // 'S!Fd'
@@ -85,6 +97,37 @@ constexpr SPErr kSPSuiteNotFoundError = 0x53214664;  // 'S!Fd'
 // The type codes of descriptor values the module writes and reads.
 constexpr DescriptorTypeID kTypeInteger = 0x6C6F6E67;  // 'long'
 constexpr DescriptorTypeID kTypeFloat = 0x646F7562;    // 'doub'
+constexpr DescriptorTypeID kTypeBoolean = 0x626F6F6C;  // 'bool'
+constexpr DescriptorTypeID kTypeText = 0x54455854;     // 'TEXT'
+
+// Classes, enumerations and keys of the layer queries.
+constexpr DescriptorTypeID kClassLayer = 0x4C797220;     // 'Lyr '
+constexpr DescriptorTypeID kClassProperty = 0x50727072;  // 'Prpr'
+constexpr DescriptorTypeID kTypeOrdinal = 0x4F72646E;    // 'Ordn'
+constexpr DescriptorTypeID kEnumTarget = 0x54726774;     // 'Trgt'
+constexpr DescriptorKeyID kKeyName = 0x4E6D2020;         // 'Nm  '
+constexpr DescriptorKeyID kKeyVisible = 0x5673626C;      // 'Vsbl'
+constexpr DescriptorKeyID kKeyLayerID = 0x4C797249;      // 'LyrI'
+
+// Reference forms a host answers from GetForm.
+constexpr DescriptorTypeID kFormEnumerated = 0x456E6D72;  // 'Enmr'
+constexpr DescriptorTypeID kFormIdentifier = 0x49646E74;  // 'Idnt'
+constexpr DescriptorTypeID kFormProperty = 0x70726F70;    // 'prop'
+
+// Padding requests (inputPadding, outputPadding, maskPadding); 0..255 is a
+// fill value.
+constexpr int16_t kWantsEdgeReplication = -1;
+constexpr int16_t kDoesNotWantPadding = -2;
+constexpr int16_t kWantsErrorOnBoundsException = -3;
+
+// samplingSupport.
+constexpr char kHostSupportsIntegralSampling = 1;
+
+// colorServices selectors.
+constexpr int16_t kColorServicesChooseColor = 0;
+
+// ReadChannelDesc.channelType of a layer's transparency.
+constexpr int16_t kChannelTypeTransparency = 16;
 
 // ---- Callback function types ---------------------------------------------
 
@@ -214,6 +257,106 @@ struct ChannelPortProcs {
 };
 static_assert(offsetof(ChannelPortProcs, readPixelsProc) == 8 && sizeof(ChannelPortProcs) == 32);
 
+// ---- The document description (natural alignment) -------------------------
+//
+// Channel, layer and document records carry a version range: a reader checks
+// `minVersion` and reads no field newer than `maxVersion`.
+
+struct ReadChannelDesc {
+  int32_t minVersion;
+  int32_t maxVersion;
+  ReadChannelDesc* next;
+  PIChannelPort port;
+  VRect bounds;
+  int32_t depth;
+  VPoint tileSize;
+  VPoint tileOrigin;
+  Boolean target;
+  Boolean shown;
+  int16_t channelType;
+  void* contextInfo;
+  const char* name;
+  PIChannelPort writePort;       // version 1
+  uint32_t alphaID;              // version 2
+  const uint16_t* unicodeName;   // version 3
+  Boolean isEnabled;             // version 4
+  VRect limitBounds;             // version 5
+};
+static_assert(offsetof(ReadChannelDesc, next) == 8 && offsetof(ReadChannelDesc, port) == 16);
+static_assert(offsetof(ReadChannelDesc, bounds) == 24 && offsetof(ReadChannelDesc, depth) == 40);
+static_assert(offsetof(ReadChannelDesc, target) == 60 && offsetof(ReadChannelDesc, channelType) == 62);
+static_assert(offsetof(ReadChannelDesc, name) == 72 && offsetof(ReadChannelDesc, alphaID) == 88);
+static_assert(offsetof(ReadChannelDesc, unicodeName) == 96 && offsetof(ReadChannelDesc, limitBounds) == 108);
+static_assert(sizeof(ReadChannelDesc) == 128);
+
+struct ReadLayerDesc {
+  int32_t minVersion;
+  int32_t maxVersion;
+  ReadLayerDesc* next;
+  ReadChannelDesc* compositeChannelsList;
+  ReadChannelDesc* transparency;
+  ReadChannelDesc* layerMask;
+  uint32_t sheetID;
+  const char* name;
+  Boolean isPixelBased;
+  const uint16_t* unicodeName;  // version 1
+  Boolean isVisible;            // version 2
+  Boolean isAdjustor;
+  Boolean isContentGenerator;
+  Boolean isRendered;
+  uint8_t opacity;
+  uint8_t fillOpacity;
+  uint32_t blendMode;
+  ReadChannelDesc* vectorMask;
+  ReadChannelDesc* smartFilterMask;  // version 3
+};
+static_assert(offsetof(ReadLayerDesc, next) == 8 && offsetof(ReadLayerDesc, compositeChannelsList) == 16);
+static_assert(offsetof(ReadLayerDesc, transparency) == 24 && offsetof(ReadLayerDesc, sheetID) == 40);
+static_assert(offsetof(ReadLayerDesc, name) == 48 && offsetof(ReadLayerDesc, isPixelBased) == 56);
+static_assert(offsetof(ReadLayerDesc, unicodeName) == 64 && offsetof(ReadLayerDesc, isVisible) == 72);
+static_assert(offsetof(ReadLayerDesc, opacity) == 76 && offsetof(ReadLayerDesc, blendMode) == 80);
+static_assert(offsetof(ReadLayerDesc, vectorMask) == 88 && sizeof(ReadLayerDesc) == 104);
+
+struct ReadImageDocumentDesc {
+  int32_t minVersion;
+  int32_t maxVersion;
+  int32_t imageMode;
+  int32_t depth;
+  VRect bounds;
+  Fixed hResolution;
+  Fixed vResolution;
+  uint8_t redLUT[256];
+  uint8_t greenLUT[256];
+  uint8_t blueLUT[256];
+  ReadChannelDesc* targetCompositeChannels;
+  ReadChannelDesc* targetTransparency;
+  ReadChannelDesc* targetLayerMask;
+  ReadChannelDesc* mergedCompositeChannels;
+  ReadChannelDesc* mergedTransparency;
+  ReadChannelDesc* alphaChannels;
+  ReadChannelDesc* selection;
+  void* fileSpec;                   // version 1
+  ReadLayerDesc* layersDescriptor;  // version 2
+  int32_t documentType;
+  ReadImageDocumentDesc* next;
+  void* iCCprofileData;             // version 3
+  int32_t iCCprofileSize;
+  int32_t compositeChannelCount;
+  int32_t layerCount;
+  int32_t alphaChannelCount;
+  ReadChannelDesc* targetSmartFilterMask;  // version 4
+  void* fileSpecW;                         // version 5
+  void* fileSpecX;                         // version 6
+};
+static_assert(offsetof(ReadImageDocumentDesc, imageMode) == 8 && offsetof(ReadImageDocumentDesc, bounds) == 16);
+static_assert(offsetof(ReadImageDocumentDesc, targetCompositeChannels) == 808);
+static_assert(offsetof(ReadImageDocumentDesc, targetTransparency) == 816);
+static_assert(offsetof(ReadImageDocumentDesc, mergedCompositeChannels) == 832);
+static_assert(offsetof(ReadImageDocumentDesc, layersDescriptor) == 872);
+static_assert(offsetof(ReadImageDocumentDesc, next) == 888);
+static_assert(offsetof(ReadImageDocumentDesc, layerCount) == 912);
+static_assert(sizeof(ReadImageDocumentDesc) == 944);
+
 struct ColorServicesInfo {
   int32_t infoSize;
   int16_t selector;
@@ -231,7 +374,9 @@ struct ColorServicesInfo {
     int32_t specialColorID;
   } selectorParameter;
 };
+static_assert(offsetof(ColorServicesInfo, selector) == 4 && offsetof(ColorServicesInfo, resultSpace) == 8);
 static_assert(offsetof(ColorServicesInfo, colorComponents) == 32 && sizeof(ColorServicesInfo) == 56);
+static_assert(offsetof(ColorServicesInfo, selectorParameter) == 48);
 
 // ---- PICA suites (arrays of function pointers) ---------------------------
 
@@ -247,9 +392,12 @@ struct SPBasicSuite {
 static_assert(sizeof(SPBasicSuite) == 56);
 
 using PIActionDescriptor = void*;
+using PIActionReference = void*;
+using ASZString = void*;
 
-// Action descriptor suite, version 3 (48 functions). Only the functions the
-// module calls carry their signature; the rest keep their slot.
+// Action descriptor suite: version 2 has 46 functions, version 3 adds the
+// last two. Only the functions the module calls carry their signature; the
+// rest keep their slot.
 struct ActionDescriptorProcs {
   OSErr (*Make)(PIActionDescriptor* descriptor);
   OSErr (*Free)(PIActionDescriptor descriptor);
@@ -279,14 +427,128 @@ struct ActionDescriptorProcs {
   OSErr (*GetStringLength)(PIActionDescriptor descriptor, DescriptorKeyID key, uint32_t* length);
   OSErr (*GetString)(PIActionDescriptor descriptor, DescriptorKeyID key, char* text, uint32_t maxLength);
   OSErr (*GetBoolean)(PIActionDescriptor descriptor, DescriptorKeyID key, Boolean* value);
-  void* more[20];  // GetList .. GetInteger64
+  void* GetList;
+  void* GetObject;
+  void* GetGlobalObject;
+  void* GetEnumerated;
+  void* GetReference;
+  void* GetClass;
+  void* GetGlobalClass;
+  void* GetAlias;
+  void* HasKeys;
+  void* PutIntegers;
+  void* GetIntegers;
+  void* AsHandle;
+  void* HandleToDescriptor;
+  void* PutZString;
+  OSErr (*GetZString)(PIActionDescriptor descriptor, DescriptorKeyID key, ASZString* text);
+  void* PutData;
+  void* GetDataLength;
+  void* GetData;
+  void* PutInteger64;  // version 3
+  void* GetInteger64;  // version 3
 };
+static_assert(offsetof(ActionDescriptorProcs, HasKey) == 32);
 static_assert(offsetof(ActionDescriptorProcs, PutInteger) == 72);
 static_assert(offsetof(ActionDescriptorProcs, PutFloat) == 80);
 static_assert(offsetof(ActionDescriptorProcs, GetInteger) == 176);
 static_assert(offsetof(ActionDescriptorProcs, GetFloat) == 184);
+static_assert(offsetof(ActionDescriptorProcs, GetStringLength) == 200);
+static_assert(offsetof(ActionDescriptorProcs, GetString) == 208);
 static_assert(offsetof(ActionDescriptorProcs, GetBoolean) == 216);
+static_assert(offsetof(ActionDescriptorProcs, GetZString) == 336);
 static_assert(sizeof(ActionDescriptorProcs) == 48 * 8);
+
+// Action reference suite, version 2 (19 functions).
+struct ActionReferenceProcs {
+  OSErr (*Make)(PIActionReference* reference);
+  OSErr (*Free)(PIActionReference reference);
+  OSErr (*GetForm)(PIActionReference reference, DescriptorTypeID* form);
+  OSErr (*GetDesiredClass)(PIActionReference reference, DescriptorTypeID* desiredClass);
+  OSErr (*PutName)(PIActionReference reference, DescriptorTypeID desiredClass, const char* name);
+  OSErr (*PutIndex)(PIActionReference reference, DescriptorTypeID desiredClass, uint32_t index);
+  OSErr (*PutIdentifier)(PIActionReference reference, DescriptorTypeID desiredClass, uint32_t identifier);
+  void* PutOffset;
+  OSErr (*PutEnumerated)(PIActionReference reference, DescriptorTypeID desiredClass, DescriptorTypeID type,
+                         DescriptorTypeID value);
+  OSErr (*PutProperty)(PIActionReference reference, DescriptorTypeID desiredClass, DescriptorKeyID key);
+  void* PutClass;
+  void* GetNameLength;
+  void* GetName;
+  void* GetIndex;
+  OSErr (*GetIdentifier)(PIActionReference reference, uint32_t* identifier);
+  void* GetOffset;
+  OSErr (*GetEnumerated)(PIActionReference reference, DescriptorTypeID* type, DescriptorTypeID* value);
+  OSErr (*GetProperty)(PIActionReference reference, DescriptorKeyID* key);
+  void* GetContainer;
+};
+static_assert(offsetof(ActionReferenceProcs, PutIdentifier) == 48);
+static_assert(offsetof(ActionReferenceProcs, PutEnumerated) == 64);
+static_assert(offsetof(ActionReferenceProcs, PutProperty) == 72);
+static_assert(offsetof(ActionReferenceProcs, GetIdentifier) == 112);
+static_assert(sizeof(ActionReferenceProcs) == 19 * 8);
+
+// Basic action control suite, versions 1 and 2: `Get` evaluates a reference
+// into a new descriptor the caller frees.
+struct BasicActionControlProcs {
+  OSErr (*Get)(PIActionDescriptor* result, PIActionReference reference);
+  void* StringIDToTypeID;
+  void* TypeIDToStringID;
+  void* MakeStringAlias;
+};
+static_assert(sizeof(BasicActionControlProcs) == 32);
+
+// AS ZString suite, version 1 (23 functions): the host's reference-counted
+// Unicode strings. ASErr is 32 bits, ASBoolean a 4-byte int on Windows.
+struct ZStringProcs {
+  void* MakeFromUnicode;
+  void* MakeFromCString;
+  void* MakeFromPascalString;
+  void* MakeRomanizationOfInteger;
+  void* MakeRomanizationOfFixed;
+  void* MakeRomanizationOfDouble;
+  void* GetEmpty;
+  void* Copy;
+  void* Replace;
+  void* TrimEllipsis;
+  void* TrimSpaces;
+  void* RemoveAccelerators;
+  int32_t (*AddRef)(ASZString text);
+  int32_t (*Release)(ASZString text);
+  void* IsAllWhiteSpace;
+  void* IsEmpty;
+  void* WillReplace;
+  uint32_t (*LengthAsUnicodeCString)(ASZString text);
+  int32_t (*AsUnicodeCString)(ASZString text, uint16_t* buffer, uint32_t bufferUnits, int32_t checkSize);
+  void* LengthAsCString;
+  void* AsCString;
+  void* LengthAsPascalString;
+  void* AsPascalString;
+};
+static_assert(offsetof(ZStringProcs, Release) == 104 && offsetof(ZStringProcs, LengthAsUnicodeCString) == 136);
+static_assert(offsetof(ZStringProcs, AsUnicodeCString) == 144 && sizeof(ZStringProcs) == 23 * 8);
+
+// "Photoshop ChannelPorts Suite for Plug-ins", version 2 (15 functions).
+struct ChannelPortsSuiteProcs {
+  SPErr (*CountLevels)(PIChannelPort port, int32_t* count);
+  SPErr (*GetDepth)(PIChannelPort port, int32_t level, int32_t* depth);
+  SPErr (*GetDataBounds)(PIChannelPort port, int32_t level, VRect* bounds);
+  SPErr (*GetWriteLimit)(PIChannelPort port, int32_t level, VRect* writeBounds);
+  SPErr (*GetTilingGrid)(PIChannelPort port, int32_t level, VPoint* tileOrigin, VPoint* tileSize);
+  void* GetSupportRect;
+  void* GetDependentRect;
+  SPErr (*CanRead)(PIChannelPort port, Boolean* canRead);
+  SPErr (*CanWrite)(PIChannelPort port, Boolean* canWrite);
+  SPErr (*ReadPixelsFromLevel)(PIChannelPort port, int32_t level, VRect* bounds, const PixelMemoryDesc* destination);
+  void* WritePixelsToBaseLevel;
+  void* ReadScaledPixels;
+  void* FindSourceForScaledRead;
+  void* New;
+  void* Dispose;
+};
+static_assert(offsetof(ChannelPortsSuiteProcs, CanRead) == 56);
+static_assert(offsetof(ChannelPortsSuiteProcs, ReadPixelsFromLevel) == 72);
+static_assert(sizeof(ChannelPortsSuiteProcs) == 15 * 8);
 
 struct DescriptorRegistryProcs {
   OSErr (*Register)(const char* key, PIActionDescriptor descriptor, Boolean isPersistent);
@@ -446,7 +708,7 @@ struct FilterRecord {
   PIDescriptorParameters* descriptorParameters;
   unsigned char* errorString;  // Str255*
   ChannelPortProcs* channelPortProcs;
-  void* documentInfo;  // ReadImageDocumentDesc*
+  ReadImageDocumentDesc* documentInfo;
   SPBasicSuite* sSPBasic;
   void* plugInRef;
   int32_t depth;
@@ -485,7 +747,7 @@ static_assert(offsetof(FilterRecord, filterRect) == 34);
 static_assert(offsetof(FilterRecord, maxSpace) == 56);
 static_assert(offsetof(FilterRecord, bufferSpace) == 60);
 static_assert(offsetof(FilterRecord, inRect) == 64);
-static_assert(offsetof(FilterRecord, inLoPlane) == 72);
+static_assert(offsetof(FilterRecord, inLoPlane) == 72 && offsetof(FilterRecord, inHiPlane) == 74);
 static_assert(offsetof(FilterRecord, outRect) == 76);
 static_assert(offsetof(FilterRecord, outLoPlane) == 84);
 static_assert(offsetof(FilterRecord, inData) == 88);
@@ -502,12 +764,16 @@ static_assert(offsetof(FilterRecord, wholeSize) == 172);
 static_assert(offsetof(FilterRecord, platformData) == 216);
 static_assert(offsetof(FilterRecord, handleProcs) == 256);
 static_assert(offsetof(FilterRecord, advanceState) == 280);
+static_assert(offsetof(FilterRecord, getPropertyObsolete) == 292);
+static_assert(offsetof(FilterRecord, supportsPadding) == 301);
 static_assert(offsetof(FilterRecord, inputPadding) == 302);
 static_assert(offsetof(FilterRecord, outputPadding) == 304);
 static_assert(offsetof(FilterRecord, maskPadding) == 306);
+static_assert(offsetof(FilterRecord, samplingSupport) == 308);
 static_assert(offsetof(FilterRecord, inputRate) == 312);
 static_assert(offsetof(FilterRecord, maskRate) == 316);
 static_assert(offsetof(FilterRecord, colorServices) == 320);
+static_assert(offsetof(FilterRecord, inColumnBytes) == 368 && offsetof(FilterRecord, inPlaneBytes) == 372);
 static_assert(offsetof(FilterRecord, propertyProcs) == 392);
 static_assert(offsetof(FilterRecord, descriptorParameters) == 432);
 static_assert(offsetof(FilterRecord, channelPortProcs) == 448);

@@ -15,6 +15,6 @@ constexpr int16_t kMemFullErr = -108;
 constexpr int16_t kUserCanceledErr = -128;
 constexpr int16_t kErrMissingParameter = -1715;
 constexpr int16_t kFilterBadParameters = -30100;
-constexpr int16_t kErrPlugInHostInsufficient = -30900;
+constexpr int16_t kErrPlugInHostInsufficient = -30900;  // also: a channel port that cannot be read
 
 }  // namespace rf

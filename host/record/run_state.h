@@ -57,6 +57,9 @@ struct RunState {
   // the memory the host allows. 0: no host limit known.
   uint64_t memoryBudgetBytes = 0;
 
+  // Rendering threads; 0: one per processor the process may use.
+  int32_t threads = 0;
+
   RunHooks hooks;
 
   bool TestAbort() const { return hooks.testAbort && hooks.testAbort(hooks.context); }

@@ -81,6 +81,26 @@ uint64_t PhysicalMemoryBytes() {
   return status.ullTotalPhys;
 }
 
+int32_t UsableProcessorCount() {
+  DWORD_PTR process = 0, system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    int32_t count = 0;
+    for (DWORD_PTR m = process; m; m &= m - 1) ++count;
+    return count;
+  }
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? int32_t(info.dwNumberOfProcessors) : 1;
+}
+
+bool LimitProcessors(int32_t count) {
+  DWORD_PTR process = 0, system = 0;
+  if (count < 1 || !GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return false;
+  DWORD_PTR kept = 0;
+  for (DWORD_PTR m = process; m && count > 0; m &= m - 1, --count) kept |= m & (~m + 1);
+  return SetProcessAffinityMask(GetCurrentProcess(), kept) != 0;
+}
+
 void* AllocPages(size_t bytes) {
   if (bytes == 0) return nullptr;
   // Windows would commit against the page file and let the whole machine

@@ -20,47 +20,6 @@ namespace {
 constexpr int kChannelTolerance = 3;
 constexpr double kOutlierShare = 0.004;
 
-Scene GoldenScene() {
-  Scene s;
-  s.offsetX = 64;
-  s.offsetY = 48;
-  material3ds warm = FlatMaterial(0.8f, 0.35f, 0.2f);
-  warm.selfIllum = 0.15f;
-  warm.specular[0] = warm.specular[1] = warm.specular[2] = 1;
-  warm.shininess = 0.25f;
-  warm.shinStrength = 0.7f;
-  material3ds cool = FlatMaterial(0.2f, 0.5f, 0.85f);
-  cool.selfIllum = 0.3f;
-  s.materials = {warm, cool};
-  AddDome(s, -22, 0, 30, 4, 12, 0);
-  // A tilted strip of quads on the right.
-  const int base = int(s.points.size());
-  for (int j = 0; j <= 3; ++j)
-    for (int i = 0; i <= 2; ++i) {
-      const float x = 20 + 12.0f * i, y = -36 + 24.0f * j;
-      s.points.push_back(P(x + 0.3f * y, y, 10 - 0.4f * x, 0.3f, 0, 1));
-    }
-  for (int j = 0; j < 3; ++j)
-    for (int i = 0; i < 2; ++i) {
-      const int a = base + j * 3 + i;
-      s.triangles.push_back(T(a, a + 1, a + 4, 1));
-      s.triangles.push_back(T(a, a + 4, a + 3, 1));
-    }
-  s.lights = {Light(200, -250, 400), Light(-300, 150, 300, 0.5f, 0.5f, 0.6f)};
-  return s;
-}
-
-Canvas CheckerCanvas() {
-  Canvas c(128, 96);
-  for (int y = 0; y < c.height; ++y)
-    for (int x = 0; x < c.width; ++x) {
-      const bool dark = ((x / 8) + (y / 8)) % 2 == 0;
-      c.Set(x, y, dark ? 60 : 200, dark ? 70 : 190, dark ? 80 : 170, 255);
-    }
-  c.source = c.target;
-  return c;
-}
-
 std::string SourceDir() {
   const char* dir = std::getenv("RF_SOURCE_DIR");
   return dir ? dir : ".";

@@ -1,6 +1,6 @@
 // The rasteriser: Z-buffer rules, draw modes, facing, coverage, the write
 // rule and compositing, 16-bit images and bad input.
-#include "engine3d/internal.h"
+#include "engine3d/render.h"
 #include "tests/engine3d/scenes.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine3d/engine3d.h"
+#include "engine3d/render.h"
 
 #include <cmath>
 #include <cstdint>
@@ -124,12 +125,34 @@ struct Scene {
   int offsetX = 0, offsetY = 0;
 
   void Render(Canvas& canvas) {
+    const engine3d::SceneInput in = Input(canvas);
+    __RasterScene(in.target, in.source, in.width, in.height, in.rowStride, in.pointCount,
+                  in.triangleCount, in.triangles, in.points, in.offsetX, in.offsetY,
+                  in.materialCount, in.materials, in.textures, in.lightCount, in.lights,
+                  in.glass);
+  }
+
+  engine3d::SceneInput Input(Canvas& canvas) {
     if (textures.size() < materials.size() * 4) textures.resize(materials.size() * 4, __Texture{});
-    __RasterScene(canvas.target.data(), canvas.source.data(), canvas.width, canvas.height,
-                  canvas.width * 4, int(points.size()), int(triangles.size()),
-                  triangles.data(), points.data(), offsetX, offsetY, int(materials.size()),
-                  materials.data(), textures.empty() ? nullptr : textures.data(),
-                  int(lights.size()), lights.data(), glass.empty() ? nullptr : glass.data());
+    engine3d::SceneInput in;
+    in.target = canvas.target.data();
+    in.source = canvas.source.data();
+    in.width = canvas.width;
+    in.height = canvas.height;
+    in.rowStride = canvas.width * 4;
+    in.pointCount = int(points.size());
+    in.triangleCount = int(triangles.size());
+    in.triangles = triangles.data();
+    in.points = points.data();
+    in.offsetX = offsetX;
+    in.offsetY = offsetY;
+    in.materialCount = int(materials.size());
+    in.materials = materials.data();
+    in.textures = textures.empty() ? nullptr : textures.data();
+    in.lightCount = int(lights.size());
+    in.lights = lights.data();
+    in.glass = glass.empty() ? nullptr : glass.data();
+    return in;
   }
 };
 
@@ -175,6 +198,49 @@ inline void AddDome(Scene& s, float cx, float cy, float r, int rings, int sector
       if (ring > 0) s.triangles.push_back(T(at(ring, k), at(ring + 1, k), at(ring, k + 1), material));
       s.triangles.push_back(T(at(ring, k + 1), at(ring + 1, k), at(ring + 1, k + 1), material));
     }
+}
+
+// One small scene for the pictures: a dome of one material and a tilted
+// strip of another, under two lights.
+inline Scene GoldenScene() {
+  Scene s;
+  s.offsetX = 64;
+  s.offsetY = 48;
+  material3ds warm = FlatMaterial(0.8f, 0.35f, 0.2f);
+  warm.selfIllum = 0.15f;
+  warm.specular[0] = warm.specular[1] = warm.specular[2] = 1;
+  warm.shininess = 0.25f;
+  warm.shinStrength = 0.7f;
+  material3ds cool = FlatMaterial(0.2f, 0.5f, 0.85f);
+  cool.selfIllum = 0.3f;
+  s.materials = {warm, cool};
+  AddDome(s, -22, 0, 30, 4, 12, 0);
+  // A tilted strip of quads on the right.
+  const int base = int(s.points.size());
+  for (int j = 0; j <= 3; ++j)
+    for (int i = 0; i <= 2; ++i) {
+      const float x = 20 + 12.0f * i, y = -36 + 24.0f * j;
+      s.points.push_back(P(x + 0.3f * y, y, 10 - 0.4f * x, 0.3f, 0, 1));
+    }
+  for (int j = 0; j < 3; ++j)
+    for (int i = 0; i < 2; ++i) {
+      const int a = base + j * 3 + i;
+      s.triangles.push_back(T(a, a + 1, a + 4, 1));
+      s.triangles.push_back(T(a, a + 4, a + 3, 1));
+    }
+  s.lights = {Light(200, -250, 400), Light(-300, 150, 300, 0.5f, 0.5f, 0.6f)};
+  return s;
+}
+
+inline Canvas CheckerCanvas(int width = 128, int height = 96) {
+  Canvas c(width, height);
+  for (int y = 0; y < c.height; ++y)
+    for (int x = 0; x < c.width; ++x) {
+      const bool dark = ((x / 8) + (y / 8)) % 2 == 0;
+      c.Set(x, y, dark ? 60 : 200, dark ? 70 : 190, dark ? 80 : 170, 255);
+    }
+  c.source = c.target;
+  return c;
 }
 
 }  // namespace rf::test

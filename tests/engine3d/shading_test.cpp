@@ -28,7 +28,7 @@ struct Call {
   float Run() {
     if (!materials.empty() && textures.size() < materials.size() * 4)
       textures.resize(materials.size() * 4, __Texture{});
-    return DefaultRenderOnePixel(0, 0, engine3d::TargetImage, engine3d::SourceImage, px, py, pz,
+    return DefaultRenderOnePixel(0, 0, nullptr, nullptr, px, py, pz,
                                  &triangle, materials.data(), int(materials.size()), rgb[0],
                                  rgb[1], rgb[2], &normal, hasUV, u, v,
                                  textures.empty() ? nullptr : textures.data(),
@@ -39,15 +39,9 @@ struct Call {
 
 class Shading : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetEngine();
-    engine3d::MaxChannelValue = 255;
-    engine3d::RenderWidth = 0;
-    engine3d::RenderHeight = 0;
-  }
+  void SetUp() override { ResetEngine(); }
   void TearDown() override {
-    engine3d::TargetImage = engine3d::SourceImage = nullptr;
-    engine3d::RenderWidth = engine3d::RenderHeight = 0;
+    engine3d::CurrentBand = nullptr;
     ResetEngine();
   }
 
@@ -172,12 +166,20 @@ class Glass : public Shading {
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 40; ++x) canvas_->Set(x, y, x * 5, x * 5, x * 5, 255);
     canvas_->source = canvas_->target;
-    engine3d::RenderWidth = 40;
-    engine3d::RenderHeight = 20;
-    engine3d::RowStride = 160;
-    engine3d::SourceImage = canvas_->source.data();
-    engine3d::TargetImage = canvas_->target.data();
     __SetQuality(0);
+    Begin();
+  }
+  // The pixel function reads the switches of the frame, so the frame is
+  // made again after a switch changes.
+  void Begin() {
+    frame_.sw = engine3d::CurrentSwitches();
+    frame_.width = 40;
+    frame_.height = 20;
+    frame_.target = engine3d::Plane{canvas_->target.data(), 160, 0};
+    frame_.source = engine3d::Plane{canvas_->source.data(), 160, 0};
+    band_.f = &frame_;
+    band_.y1 = 20;
+    engine3d::CurrentBand = &band_;
   }
   Call GlassCall(float bend, float displacement, float aberration) {
     Call c;
@@ -188,6 +190,8 @@ class Glass : public Shading {
     return c;
   }
   std::unique_ptr<Canvas> canvas_;
+  engine3d::Frame frame_;
+  engine3d::Band band_;
 };
 
 TEST_F(Glass, ShiftAberrationAndTint) {
@@ -201,10 +205,12 @@ TEST_F(Glass, ShiftAberrationAndTint) {
   // Half: green by 0.75 and blue by 0.5625 of the shift.
   Call half = GlassCall(0, 16, 50);
   __SetQuality(1);
+  Begin();
   half.Run();
   EXPECT_NEAR(half.rgb[1], (20 - 0.6f * 16 * 0.75f) * 5, 0.5f);
 
   __SetQuality(0);
+  Begin();
   Call tinted = GlassCall(0, 10, 0);
   tinted.materials[0].diffuse[0] = 0.7f;  // +0.2 on red
   tinted.Run();
@@ -219,9 +225,10 @@ TEST_F(Glass, MultiRefractionSeesAnEarlierSurface) {
   std::vector<uint8_t> background = canvas_->source;
   std::vector<float> refract(40 * 20);
   std::memset(refract.data(), 0xFE, refract.size() * 4);
-  engine3d::BackgroundCopy = background.data();
-  engine3d::RefractDepth = refract.data();
+  frame_.backgroundCopy = engine3d::Plane{background.data(), 160, 0};
+  frame_.refractDepth = refract.data();
   __SetUseMultyRefract(1);
+  frame_.sw = engine3d::CurrentSwitches();
   Call c = GlassCall(0, 0, 0);
   c.normal = {0, 0, 1};
   c.Run();
@@ -237,8 +244,6 @@ TEST_F(Glass, MultiRefractionSeesAnEarlierSurface) {
   EXPECT_NEAR(nearer.rgb[0], 9, 0.01f);
   EXPECT_EQ(background[(10 * 40 + 20) * 4], 9);
   EXPECT_FLOAT_EQ(refract[10 * 40 + 20], 40);
-  engine3d::BackgroundCopy = nullptr;
-  engine3d::RefractDepth = nullptr;
 }
 
 }  // namespace

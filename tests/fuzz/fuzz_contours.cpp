@@ -1,11 +1,14 @@
 // Random small label masks through the whole contour build. The first bytes
-// choose the size, the number of labels, the tolerance and the step; the rest
-// are the pixels (repeated when short). Every answer must keep the output's
-// invariants.
+// choose the size, the number of labels, the tolerance, the step and the
+// memory budget; the rest are the pixels (repeated when short). Every answer
+// must keep the output's invariants, a refusal must say why and leave the
+// outputs alone, and a build that fits a small budget must give what one
+// without it gives.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "mesh/mesh_builder.h"
@@ -32,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const float tolerance = tolerances[data[3] % 8];
   const int32_t steps[] = {30, 0, 1, 2, 3, 7, 100, -4};
   const int32_t step = steps[(data[3] >> 3) % 8];
+  // 0 keeps the default; the others stop many of these masks part way.
+  const uint64_t budgets[] = {0, 16 << 10, 64 << 10, 256 << 10};
+  const uint64_t budget = budgets[data[3] >> 6];
   data += 4;
   size -= 4;
 
@@ -42,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   rf::mesh::CMeshBuilder builder;
+  builder.SetMemoryBudget(budget);
   int32_t vertexCount = -1;
   int32_t segmentCount = -1;
   rf::mesh::ContourVertex* vertices = nullptr;
@@ -51,7 +58,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (width == 0 || height == 0) Check(!ok, "an empty mask was accepted");
   if (!ok) {
     Check(vertices == nullptr && segments == nullptr, "arrays after a failure");
+    Check(builder.LastError() && std::strncmp(builder.LastError(), "Error! ", 7) == 0, "a refusal without a message");
+    Check(vertexCount == -1 && segmentCount == -1, "counts set by a refusal");
     return 0;
+  }
+  if (budget != 0) {
+    rf::mesh::CMeshBuilder unlimited;
+    int32_t vc = 0, sc = 0;
+    rf::mesh::ContourVertex* v = nullptr;
+    rf::mesh::ContourSegment* s = nullptr;
+    Check(unlimited.BuildContourLines(width, height, width, mask.data(), tolerance, step, vc, sc, v, s),
+          "a build that fits a small budget fails without it");
+    Check(vc == vertexCount && sc == segmentCount &&
+              (vc == 0 || std::memcmp(v, vertices, size_t(vc) * sizeof(*v)) == 0) &&
+              (sc == 0 || std::memcmp(s, segments, size_t(sc) * sizeof(*s)) == 0),
+          "the budget changed the output");
+    rf::mesh::ReleaseContourArrays(v, s);
   }
   Check(vertexCount >= 0 && segmentCount >= 0, "negative counts");
   Check((vertexCount == 0) == (segmentCount == 0), "vertices without segments or the reverse");

@@ -2,8 +2,10 @@
 // arbitrary float bit patterns (NaN, infinities, huge values), indices a
 // little outside the point array, random materials, textures, lights and
 // glass. Every buffer has exactly its size, so that AddressSanitizer sees
-// any access outside it.
+// any access outside it. Some inputs render through a kept context on
+// several threads and stop part way.
 #include "engine3d/engine3d.h"
+#include "engine3d/render.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -126,9 +128,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lights[l].multiplier = in.Coordinate(2);
   }
 
-  __RasterScene(target.data(), source.data(), width, height, rowStride, pointCount,
-                triangleCount, triangles.data(), points.data(), width / 2 + in.Byte() % 5 - 2,
-                height / 2, materialCount, materials.data(), textures.data(), lightCount,
-                lights.data(), (flags & 0x10) ? glass.data() : nullptr);
+  const int offsetX = width / 2 + in.Byte() % 5 - 2;
+  const uint8_t how = in.Byte();
+  if (how < 128) {
+    __RasterScene(target.data(), source.data(), width, height, rowStride, pointCount,
+                  triangleCount, triangles.data(), points.data(), offsetX, height / 2,
+                  materialCount, materials.data(), textures.data(), lightCount, lights.data(),
+                  (flags & 0x10) ? glass.data() : nullptr);
+    return 0;
+  }
+  // A context kept between inputs, as the preview keeps one.
+  static rf::engine3d::RenderContext context;
+  rf::engine3d::SceneInput scene;
+  scene.target = target.data();
+  scene.source = source.data();
+  scene.width = width;
+  scene.height = height;
+  scene.rowStride = rowStride;
+  scene.pointCount = pointCount;
+  scene.triangleCount = triangleCount;
+  scene.triangles = triangles.data();
+  scene.points = points.data();
+  scene.offsetX = offsetX;
+  scene.offsetY = height / 2;
+  scene.materialCount = materialCount;
+  scene.materials = materials.data();
+  scene.textures = textures.data();
+  scene.lightCount = lightCount;
+  scene.lights = lights.data();
+  scene.glass = (flags & 0x10) ? glass.data() : nullptr;
+  int polls = how & 3;  // stop at the first, second or third poll, or never
+  rf::engine3d::RenderControl control;
+  control.threads = 1 + (how >> 2) % 3;
+  control.shouldStop = [](void* left) { return (*static_cast<int*>(left))-- == 1; };
+  control.context = &polls;
+  rf::engine3d::RasterScene(context, control, scene);
   return 0;
 }

@@ -23,12 +23,13 @@ struct FakeHost {
   int32_t rate = 0;
   int advances = 0;
   int hostProgress = 0;
-  std::string prompt;
   FilterRecord fr{};
   BigDocumentStruct big{};
 };
 FakeHost* g_host = nullptr;
 
+// The input rectangle is in sampled pixels: at rate s, sampled pixel (x, y)
+// is image pixel (x s, y s).
 OSErr Advance() {
   FakeHost& h = *g_host;
   ++h.advances;
@@ -36,13 +37,14 @@ OSErr Advance() {
   h.out = h.big.outRect32;
   h.rate = h.fr.inputRate >> 16;
   const int32_t s = h.rate;
-  const int32_t w = (h.in.right - h.in.left + s - 1) / s, ht = (h.in.bottom - h.in.top + s - 1) / s;
+  const int32_t w = h.in.right - h.in.left, ht = h.in.bottom - h.in.top;
   h.delivered.assign(size_t(w) * ht * h.planes, 0);
   for (int32_t y = 0; y < ht; ++y)
-    for (int32_t x = 0; x < w; ++x)
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t sx = std::min((h.in.left + x) * s, h.width - 1), sy = std::min((h.in.top + y) * s, h.height - 1);
       for (int32_t c = 0; c < h.planes; ++c)
-        h.delivered[(size_t(y) * w + x) * h.planes + c] =
-            h.input[((size_t(h.in.top) + y * s) * h.width + h.in.left + x * s) * h.planes + c];
+        h.delivered[(size_t(y) * w + x) * h.planes + c] = h.input[(size_t(sy) * h.width + sx) * h.planes + c];
+    }
   h.fr.inData = h.delivered.data();
   h.fr.inRowBytes = w * h.planes;
   h.fr.outData = h.output.data() + (size_t(h.out.top) * h.width + h.out.left) * h.planes;
@@ -51,16 +53,6 @@ OSErr Advance() {
 }
 
 void HostProgress(int32_t, int32_t) { ++g_host->hostProgress; }
-
-OSErr PickColour(ColorServicesInfo* info) {
-  const unsigned char* p = info->selectorParameter.pickerPrompt;
-  g_host->prompt.assign(reinterpret_cast<const char*>(p + 1), p[0]);
-  if (info->infoSize != int32_t(sizeof(ColorServicesInfo)) || info->selector != 0) return -50;
-  info->colorComponents[0] = 10;
-  info->colorComponents[1] = 300;  // out of range: kept to 255
-  info->colorComponents[2] = info->colorComponents[2];
-  return 0;
-}
 
 // A colour-space suite whose CMYK is simply the complement of RGB (ink
 // counted from 255 down, as the interface counts it), with K unused.
@@ -124,11 +116,11 @@ TEST_F(Preview, AsksForTheVisiblePartSubsampledAndKeepsItBetweenRenders) {
   const ui::PreviewView view{2, 10, 5, 80, 60};
   ui::PreviewPicture picture;
   ASSERT_EQ(session.Render(view, false, picture), kNoErr);
-  EXPECT_EQ(host_.rate, 2);
-  EXPECT_EQ(host_.in.left, 20);
-  EXPECT_EQ(host_.in.top, 10);
-  EXPECT_EQ(host_.in.right, 180);
-  EXPECT_EQ(host_.in.bottom, 130);
+  EXPECT_EQ(host_.rate, 2);  // the area in sampled pixels
+  EXPECT_EQ(host_.in.left, 10);
+  EXPECT_EQ(host_.in.top, 5);
+  EXPECT_EQ(host_.in.right, 90);
+  EXPECT_EQ(host_.in.bottom, 65);
   EXPECT_EQ(host_.out.right - host_.out.left, 80);
   EXPECT_EQ(picture.width, 80);
   EXPECT_EQ(picture.height, 60);
@@ -228,47 +220,39 @@ TEST_F(Preview, CmykDocumentsShowTheirColoursFromTheFirstRender) {
 }
 
 TEST_F(Preview, ViewsAtTheEdgeStayOnTheImage) {
-  const VRect filter{0, 0, 1, 1};  // a filter area of one pixel
-  const VRect in = PreviewInputArea(filter, ui::PreviewView{4, 0, 0, 1, 1});
-  EXPECT_EQ(in.right, 1);
-  EXPECT_EQ(in.bottom, 1);
-  const VRect past = PreviewInputArea(VRect{0, 0, 100, 100}, ui::PreviewView{2, 40, 40, 50, 50});
-  EXPECT_EQ(past.left, 80);
-  EXPECT_EQ(past.right, 100);
   PreviewSession session(call_, run_, record_, cache_);
   session.Begin();
   ui::PreviewPicture picture;
+  // Past the image's end: the view is moved back onto it.
+  ASSERT_EQ(session.Render(ui::PreviewView{2, 100, 80, 50, 40}, false, picture), kNoErr);
+  EXPECT_EQ(picture.width, 50);
+  EXPECT_EQ(host_.in.right, 120);
+  EXPECT_EQ(host_.in.bottom, 90);
   EXPECT_EQ(session.Render(ui::PreviewView{1, 0, 0, 0, 0}, false, picture), kFilterBadParameters);
+  // A filter area of one pixel at any scale.
+  host_.big.filterRect32 = VRect{7, 9, 8, 10};
+  ASSERT_EQ(session.Render(ui::PreviewView{4, 0, 0, 1, 1}, false, picture), kNoErr);
+  EXPECT_EQ(picture.width, 1);
 }
 
 TEST(PreviewOutput, TransparencyShowsOverACheckerboardAndCoverageDarkens) {
   const uint8_t rgba[] = {200, 100, 50, 255, 200, 100, 50, 0, 200, 100, 50, 128};
   ui::PreviewPicture p;
-  ReadPreviewOutput(rgba, 12, 4, false, true, 3, 1, p);
+  ReadPreviewOutput(rgba, 12, 4, false, true, nullptr, 3, 1, p);
   EXPECT_EQ(p.pixels[0], 0xC86432u);
   EXPECT_EQ(p.pixels[1], 0xFFFFFFu);  // fully transparent: the checkerboard's light square
   EXPECT_EQ(p.pixels[2], uint32_t((((200 * 128 + 255 * 127) / 255) << 16) | (((100 * 128 + 255 * 127) / 255) << 8) |
                                   ((50 * 128 + 255 * 127) / 255)));
-  ReadPreviewOutput(rgba, 12, 4, false, false, 3, 1, p);  // CMYK planes, no transparency
+  const uint8_t below[9] = {1, 2, 3, 10, 20, 30, 4, 5, 6};  // the layers below
+  ReadPreviewOutput(rgba, 12, 4, false, true, below, 3, 1, p);
+  EXPECT_EQ(p.pixels[1], 0x0A141Eu);
+  ReadPreviewOutput(rgba, 12, 4, false, false, below, 3, 1, p);  // CMYK planes, no transparency
   EXPECT_EQ(p.pixels[1], 0u);
   EXPECT_EQ(CheckerGrey(6, 0), 255);
   EXPECT_EQ(CheckerGrey(7, 0), 204);
   EXPECT_EQ(CheckerGrey(7, 7), 255);
-  ReadPreviewOutput(nullptr, 0, 3, false, false, 3, 1, p);
+  ReadPreviewOutput(nullptr, 0, 3, false, false, nullptr, 3, 1, p);
   EXPECT_TRUE(p.pixels.empty());
-}
-
-TEST_F(Preview, ColoursComeFromTheHostsPickerWhenItHasOne) {
-  PreviewSession session(call_, run_, record_, cache_);
-  uint8_t rgb[3] = {1, 2, 3};
-  EXPECT_NE(session.PickColour("Select a Color", rgb), kNoErr);
-  EXPECT_EQ(rgb[0], 1);
-  host_.fr.colorServices = PickColour;
-  ASSERT_EQ(session.PickColour("Select a Color", rgb), kNoErr);
-  EXPECT_EQ(host_.prompt, "Select a Color");
-  EXPECT_EQ(rgb[0], 10);
-  EXPECT_EQ(rgb[1], 255);
-  EXPECT_EQ(rgb[2], 3);
 }
 
 }  // namespace

@@ -71,9 +71,8 @@ struct Output {
   }
 };
 
-inline Output Build(const Mask& m, float tolerance = 1.0f, int32_t step = 30) {
+inline Output Build(CMeshBuilder& builder, const Mask& m, float tolerance = 1.0f, int32_t step = 30) {
   Output out;
-  CMeshBuilder builder;
   ContourVertex* v = nullptr;
   ContourSegment* s = nullptr;
   out.ok = builder.BuildContourLines(m.width, m.height, m.width, m.bytes.data(), tolerance, step, out.vertexCount,
@@ -83,6 +82,11 @@ inline Output Build(const Mask& m, float tolerance = 1.0f, int32_t step = 30) {
   if (s) out.segments.assign(s, s + out.segmentCount);
   ReleaseContourArrays(v, s);
   return out;
+}
+
+inline Output Build(const Mask& m, float tolerance = 1.0f, int32_t step = 30) {
+  CMeshBuilder builder;
+  return Build(builder, m, tolerance, step);
 }
 
 inline bool SameOutput(const Output& a, const Output& b) {

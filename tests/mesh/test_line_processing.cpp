@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 
 #include "tests/mesh/mask_support.h"
 
@@ -189,6 +191,93 @@ TEST(BuildContourLines, RepeatedCallsAndPruning) {
   EXPECT_EQ(vc, 8);
   EXPECT_EQ(b.index.Size(), kept);
   ReleaseContourArrays(v, s);
+}
+
+// ---- Masks that would take the machine -----------------------------------
+
+Mask Checkerboard(int32_t n) {
+  Mask m(n, n);
+  for (int32_t r = 0; r < n; ++r)
+    for (int32_t c = 0; c < n; ++c) m.At(r, c) = (r + c) % 2 ? 255 : 0;
+  return m;
+}
+
+Mask Noise(int32_t n, int labels, uint32_t seed) {
+  Mask m(n, n);
+  for (uint8_t& v : m.bytes) {
+    seed = seed * 1664525u + 1013904223u;
+    v = uint8_t((seed >> 24) % unsigned(labels) * (labels == 2 ? 255 : 84));
+  }
+  return m;
+}
+
+void ExpectRefusal(const CMeshBuilder& b, const Output& out, const char* what) {
+  ASSERT_NE(b.LastError(), nullptr) << what;
+  EXPECT_EQ(std::string(b.LastError()).rfind("Error! ", 0), 0u) << b.LastError();
+  EXPECT_NE(std::strstr(b.LastError(), "too many borders"), nullptr) << b.LastError();
+  EXPECT_EQ(out.vertexCount + out.segmentCount, -14) << what;
+  EXPECT_FALSE(out.arraysSet) << what;
+  EXPECT_TRUE(b.lines.empty()) << what;
+  EXPECT_EQ(b.index.Size(), 0u) << what;
+}
+
+TEST(BuildContourLines, HostileMasksStopAtTheBudget) {
+  constexpr uint64_t kBudget = 256 << 10;
+  const struct {
+    const char* name;
+    Mask mask;
+    bool fits;
+  } rows[] = {
+      {"checkerboard", Checkerboard(100), false},
+      {"noise of two labels", Noise(100, 2, 1), false},
+      {"noise of four labels", Noise(100, 4, 2), false},
+      {"one large region", [] {
+         Mask m(200, 200, 0);
+         Disc(m, 100, 100, 70, 84);
+         return m;
+       }(), true},
+  };
+  for (const auto& row : rows) {
+    CMeshBuilder b;
+    b.SetMemoryBudget(kBudget);
+    const Output out = Build(b, row.mask);
+    EXPECT_EQ(out.ok, row.fits) << row.name;
+    EXPECT_LE(b.MemoryPeak(), kBudget) << row.name;
+    if (!out.ok) ExpectRefusal(b, out, row.name);
+    // Under the default budget, which a caller cannot raise, all of them fit.
+    b.SetMemoryBudget(UINT64_MAX);
+    EXPECT_TRUE(Build(b, row.mask).ok) << row.name;
+  }
+}
+
+TEST(BuildContourLines, WithinItsBudgetABuildIsTheSame) {
+  // Budgets from far too small to enough stop a build at every stage; each
+  // refusal leaves the builder fit for the next build, and the first build
+  // that fits gives what an unlimited one does.
+  Mask staircase(60, 60, 0);
+  for (int32_t r = 0; r < 60; ++r) staircase.Fill(r, 0, r + 1, r / 3 + 5, 84);
+  const struct {
+    const char* name;
+    Mask mask;
+    int32_t step;
+  } rows[] = {{"checkerboard", Checkerboard(30), 30}, {"noise", Noise(30, 4, 3), 30}, {"staircase", staircase, 2}};
+  for (const auto& row : rows) {
+    const Output full = Build(row.mask, 1.0f, row.step);
+    ASSERT_TRUE(full.ok) << row.name;
+    CMeshBuilder b;
+    int refusals = 0;
+    for (uint64_t budget = 4 << 10;; budget += budget / 4) {
+      b.SetMemoryBudget(budget);
+      const Output out = Build(b, row.mask, 1.0f, row.step);
+      if (out.ok) {
+        EXPECT_TRUE(SameOutput(out, full)) << row.name << " at " << budget << " bytes";
+        break;
+      }
+      ExpectRefusal(b, out, row.name);
+      ++refusals;
+    }
+    EXPECT_GT(refusals, 3) << row.name;
+  }
 }
 
 }  // namespace

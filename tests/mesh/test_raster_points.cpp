@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <map>
+#include <random>
+#include <set>
+
 #include "mesh/contour_points.h"
 #include "mesh/raster.h"
 
@@ -50,6 +55,68 @@ TEST(PointIndex, FindsPointsWithinOneHundredth) {
       ASSERT_EQ(Raw(index.FindOrInsert(float((i * 17) % 40) * 0.5f, j * 0.5f - 0.004f, -10.0f)),
                 Raw(grid[size_t(i * 40 + j)]));
   EXPECT_EQ(index.Size(), 2u + 1600u);  // (3, 4) was already there
+}
+
+// The lines depend on which of several nearby points a lookup answers, and
+// that is the answer of a std::set ordered by x, y and z with points within
+// 0.01 equal, as GNU libstdc++ builds it: find, then insert.
+struct Keyed {
+  float x, y, z;
+  int id;
+};
+struct SetOrder {
+  bool operator()(const Keyed& a, const Keyed& b) const {
+    auto close = [](float u, float v) { return std::fabs(double(u) - double(v)) < 0.01; };
+    if (!close(a.x, b.x)) return b.x > a.x;
+    if (close(a.y, b.y) && close(a.z, b.z)) return false;
+    if (b.x > a.x) return true;
+    if (a.x != b.x) return false;
+    if (b.y > a.y) return true;
+    if (a.y != b.y) return false;
+    return b.z > a.z;
+  }
+};
+
+TEST(PointIndex, AnswersAsTheOrderedSetDoes) {
+#ifndef __GLIBCXX__
+  GTEST_SKIP() << "the expected answers are those of libstdc++'s tree";
+#endif
+  // Keys crowd a few pixels: quarter-pixel points, and points an ulp, a few
+  // thousandths or just over a hundredth off them, as subdivision makes.
+  const float offsets[] = {0.0f, 0.0f, 0.0f, 4e-6f, -4e-6f, 0.004f, -0.006f, 0.0099f, -0.0101f, 0.013f};
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    std::mt19937 random(seed);
+    const int span = 2 + int(seed % 5) * 4;  // quarter pixels per axis
+    PointIndex index;
+    std::set<Keyed, SetOrder> set;
+    std::map<const CMyPoint*, int> ids;
+    int made = 0;
+    for (int i = 0; i < 1500; ++i) {
+      auto coordinate = [&] {
+        const float grid = float(int(random() % unsigned(span))) * 0.25f;
+        return grid + (random() % 3 == 0 ? offsets[random() % 10] : 0.0f);
+      };
+      const float x = coordinate();
+      const float y = coordinate();
+      const float z = random() % 50 == 0 ? -10.005f : -10.0f;
+
+      int expected;
+      const Keyed key{x, y, z, made};
+      auto found = set.find(key);
+      if (found != set.end()) {
+        expected = found->id;
+      } else {
+        auto [where, inserted] = set.insert(key);
+        expected = where->id;
+        made += inserted;
+      }
+      const CMyPoint* p = index.FindOrInsert(x, y, z).get();
+      const int answer = ids.emplace(p, int(ids.size())).first->second;
+      ASSERT_EQ(answer, expected) << "seed " << seed << ", lookup " << i << " at (" << x << ", " << y << ", " << z
+                                  << ")";
+    }
+    EXPECT_EQ(index.Size(), set.size());
+  }
 }
 
 TEST(PointIndex, PruneKeepsAnchorsOnlyAndSharedPointsOutliveIt) {

@@ -264,6 +264,19 @@ TEST_F(SceneRender, RunawayGrowthIsOutOfMemoryAndAbortIsCancel) {
   EXPECT_EQ(Render(), -128);
 }
 
+TEST_F(SceneRender, ASelectionWithTooManyBordersIsOutOfMemory) {
+  std::vector<uint8_t> checkerboard(size_t(kW) * kH);
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x) checkerboard[size_t(y) * kW + x] = (x + y) % 2 ? 255 : 0;
+  record_.EmitterType = kEmitterContours;
+  run_.haveMask = true;
+  run_.maskData = checkerboard.data();
+  run_.maskRowBytes = kW;
+  run_.memoryBudgetBytes = 1 << 20;
+  EXPECT_EQ(Render(), -108);
+  EXPECT_EQ(record_.CachedTriangles, nullptr);
+}
+
 TEST_F(SceneRender, ForeignPointersAreClearedNotFreed) {
   record_.CachedTriangles = reinterpret_cast<__Triangle3ds*>(uintptr_t(0x1234));
   record_.CachedPoints = reinterpret_cast<__Point3ds*>(uintptr_t(0x5678));

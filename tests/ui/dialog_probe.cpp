@@ -151,7 +151,10 @@ int State(HWND dialog) {
   for (int id : {RF_ID_EMITTER_PATHS, RF_ID_EMITTER_CONTOURS, RF_ID_EMITTER_FIXED, RF_ID_ALPHA_CUT, RF_ID_USE_GLASS})
     if (HWND w = Item(dialog, id)) std::printf("check %d %d\n", id, int(SendMessageA(w, BM_GETCHECK, 0, 0)));
   for (int id : {RF_ID_EFFECT, RF_ID_RENDER_MODE, RF_ID_MASK_KIND, RF_ID_GROW_DIRECT})
-    if (HWND w = Item(dialog, id)) std::printf("combo %d %d\n", id, int(SendMessageA(w, CB_GETCURSEL, 0, 0)));
+    if (HWND w = Item(dialog, id)) {
+      std::printf("combo %d %d\n", id, int(SendMessageA(w, CB_GETCURSEL, 0, 0)));
+      std::printf("dropped %d %d\n", id, int(SendMessageA(w, CB_GETDROPPEDSTATE, 0, 0)));
+    }
   for (const Named& n : {Named{"basic", RF_ID_BASIC_LIST}, Named{"user", RF_ID_USER_LIST}}) {
     HWND list = Item(dialog, n.id);
     const int count = int(SendMessageA(list, LB_GETCOUNT, 0, 0));

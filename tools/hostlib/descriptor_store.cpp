@@ -36,6 +36,22 @@ void HostDescriptor::PutFloat(uint32_t key, double value) {
   values.push_back(v);
 }
 
+void HostDescriptor::PutBoolean(uint32_t key, bool value) {
+  DescriptorValue v;
+  v.key = key;
+  v.type = host::kTypeBoolean;
+  v.integer = value ? 1 : 0;
+  values.push_back(v);
+}
+
+void HostDescriptor::PutText(uint32_t key, const std::string& utf8) {
+  DescriptorValue v;
+  v.key = key;
+  v.type = host::kTypeText;
+  v.text = utf8;
+  values.push_back(v);
+}
+
 // Layout: a count, then per value key, type and 8 bytes of value, all
 // little-endian.
 std::vector<uint8_t> HostDescriptor::Serialise() const {

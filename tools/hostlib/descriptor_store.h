@@ -18,9 +18,12 @@ namespace rf::tools {
 
 struct DescriptorValue {
   uint32_t key = 0;
-  uint32_t type = 0;  // 'long' or 'doub'
+  uint32_t type = 0;  // 'long', 'doub', 'bool' (in `integer`) or 'TEXT'
   int32_t integer = 0;
   double real = 0.0;
+  // Text lives only in the descriptors the host answers layer queries with;
+  // files and handles carry numbers, and a text value goes there as 0.
+  std::string text;  // UTF-8
 };
 
 struct HostDescriptor {
@@ -29,6 +32,8 @@ struct HostDescriptor {
   const DescriptorValue* Find(uint32_t key) const;
   void PutInteger(uint32_t key, int32_t value);
   void PutFloat(uint32_t key, double value);
+  void PutBoolean(uint32_t key, bool value);
+  void PutText(uint32_t key, const std::string& utf8);
 
   std::vector<uint8_t> Serialise() const;
   static bool Deserialise(const uint8_t* data, size_t size, HostDescriptor& out);

@@ -3,11 +3,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "host/interface/host_interface.h"
 
 namespace rf::tools {
+
+// One layer of a layered document.
+struct HostLayer {
+  std::string name;  // UTF-8
+  bool visible = true;
+  bool hasTransparency = true;
+  // The document's colour planes, then the transparency plane when the layer
+  // has one, interleaved, at the document's depth and size. The target
+  // layer's pixels are the document's `pixels`; its own stay empty.
+  std::vector<uint8_t> pixels;
+};
 
 // A document as the host keeps it: planes interleaved, 8-bit samples or
 // 16-bit samples in the interface's 0..32768 range. CMYK samples count ink
@@ -31,6 +43,12 @@ struct HostDocument {
   int32_t workPathIndex = -1;
   double resolution = 72.0;  // pixels per inch
 
+  // The layers from the bottom up, and which of them is the one filtered
+  // (its transparency is the document's). Empty: a flat image.
+  std::vector<HostLayer> layers;
+  int32_t targetLayer = -1;
+
+  int ColourPlanes() const { return mode == host::kModeCMYKColor || mode == host::kModeCMYK64 ? 4 : 3; }
   size_t BytesPerSample() const { return depth == 16 ? 2 : 1; }
   size_t RowBytes() const { return size_t(width) * size_t(planes) * BytesPerSample(); }
 };

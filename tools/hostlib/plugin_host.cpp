@@ -7,6 +7,8 @@
 
 #include "host/interface/result_codes.h"
 #include "platform/platform.h"
+#include "tools/hostlib/area_delivery.h"
+#include "tools/hostlib/document_ports.h"
 #include "tools/hostlib/last_used.h"
 #include "tools/hostlib/pipl.h"
 
@@ -19,6 +21,9 @@ namespace {
 constexpr OSErr kErrPropertyUndefined = -30901;
 constexpr OSErr kParamErr = -50;
 constexpr OSErr kNilHandleErr = -109;
+constexpr OSErr kErrNoSuchObject = -1728;
+constexpr SPErr kSPBadParameterError = 0x5061726D;  // 'Parm'
+
 constexpr int32_t kMaxHandleSize = 1 << 30;
 
 // A handle is the address of the `data` member: the module only passes it
@@ -39,6 +44,22 @@ struct WriteToken {
   HostDescriptor descriptor;
 };
 
+// An action reference: a layer of the document by ordinal (the target),
+// identifier or name, and optionally one of its properties.
+struct HostReference {
+  enum class Form { None, Target, Identifier, Name } form = Form::None;
+  uint32_t identifier = 0;
+  std::string name;
+  bool property = false;
+  DescriptorKeyID key = 0;
+};
+
+// A reference-counted Unicode string of the string suite.
+struct HostZString {
+  std::u16string text;
+  int references = 1;
+};
+
 PluginHost::Impl* g_current = nullptr;
 
 }  // namespace
@@ -56,6 +77,8 @@ struct PluginHost::Impl {
   std::set<ReadToken*> readTokens;
   std::set<WriteToken*> writeTokens;
   std::set<HostDescriptor*> actionDescriptors;
+  std::set<HostReference*> references;
+  std::set<HostZString*> zstrings;
 
   DescriptorRegistry registry{RegistryFilePath()};
   bool registryLoaded = false;
@@ -70,19 +93,22 @@ struct PluginHost::Impl {
   std::vector<uint8_t> input;   // the document's pixels as they were
   std::vector<uint8_t> output;  // what the module writes
   std::vector<uint8_t> mask;
-  // The input and mask areas subsampled at a rate above 1 (a dialog's
-  // preview asks for them so).
-  std::vector<uint8_t> sampledInput;
-  std::vector<uint8_t> sampledMask;
+  std::vector<uint8_t> inArea;    // input delivered as a copy
+  std::vector<uint8_t> maskArea;  // mask delivered as a copy
+  DocumentPorts ports;
   int outstandingSuites = 0;
 
   HandleProcs handleProcs{};
   PropertyProcs propertyProcs{};
+  PropertyProcs propertySuite{};
   ReadDescriptorProcs readProcs{};
   WriteDescriptorProcs writeProcs{};
   PIDescriptorParameters descriptorParameters{};
   SPBasicSuite basic{};
   ActionDescriptorProcs actionDescriptor{};
+  ActionReferenceProcs actionReference{};
+  BasicActionControlProcs actionControl{};
+  ZStringProcs zstring{};
   DescriptorRegistryProcs registryProcs{};
   ColorSpaceProcs colorSpace{};
 
@@ -326,6 +352,206 @@ OSErr AdGetFloat(PIActionDescriptor d, DescriptorKeyID key, double* value) {
   return kNoErr;
 }
 
+OSErr AdGetBoolean(PIActionDescriptor d, DescriptorKeyID key, Boolean* value) {
+  HostDescriptor* p = AsDescriptor(d);
+  const DescriptorValue* v = p ? p->Find(key) : nullptr;
+  if (!v || !value || v->type != kTypeBoolean) return kParamErr;
+  *value = v->integer ? 1 : 0;
+  return kNoErr;
+}
+
+const DescriptorValue* FindText(PIActionDescriptor d, DescriptorKeyID key) {
+  HostDescriptor* p = AsDescriptor(d);
+  const DescriptorValue* v = p ? p->Find(key) : nullptr;
+  return v && v->type == kTypeText ? v : nullptr;
+}
+
+// Lengths and strings in bytes of UTF-8; the length leaves the terminator
+// out, and `maxLength` counts it.
+OSErr AdGetStringLength(PIActionDescriptor d, DescriptorKeyID key, uint32_t* length) {
+  const DescriptorValue* v = FindText(d, key);
+  if (!v || !length) return kParamErr;
+  *length = uint32_t(v->text.size());
+  return kNoErr;
+}
+
+OSErr AdGetString(PIActionDescriptor d, DescriptorKeyID key, char* text, uint32_t maxLength) {
+  const DescriptorValue* v = FindText(d, key);
+  if (!v || !text || maxLength == 0) return kParamErr;
+  const size_t n = std::min<size_t>(v->text.size(), maxLength - 1);
+  std::memcpy(text, v->text.data(), n);
+  text[n] = 0;
+  return kNoErr;
+}
+
+OSErr AdGetZString(PIActionDescriptor d, DescriptorKeyID key, ASZString* text) {
+  const DescriptorValue* v = FindText(d, key);
+  if (!v || !text) return kParamErr;
+  auto* z = new HostZString{Utf16FromUtf8(v->text), 1};
+  g_current->zstrings.insert(z);
+  *text = z;
+  return kNoErr;
+}
+
+// ---- Unicode string suite ---------------------------------------------------------
+
+HostZString* AsZString(ASZString z) {
+  auto* p = static_cast<HostZString*>(z);
+  return g_current->zstrings.count(p) ? p : nullptr;
+}
+
+int32_t ZsAddRef(ASZString z) {
+  HostZString* p = AsZString(z);
+  if (!p) return kSPBadParameterError;
+  ++p->references;
+  return 0;
+}
+
+int32_t ZsRelease(ASZString z) {
+  HostZString* p = AsZString(z);
+  if (!p) return kSPBadParameterError;
+  if (--p->references == 0) {
+    g_current->zstrings.erase(p);
+    delete p;
+  }
+  return 0;
+}
+
+// In 16-bit units, without the terminator.
+uint32_t ZsLength(ASZString z) {
+  HostZString* p = AsZString(z);
+  return p ? uint32_t(p->text.size()) : 0;
+}
+
+int32_t ZsAsUnicode(ASZString z, uint16_t* buffer, uint32_t units, int32_t checkSize) {
+  HostZString* p = AsZString(z);
+  if (!p || !buffer || units == 0) return kSPBadParameterError;
+  if (checkSize && units < p->text.size() + 1) return kSPBadParameterError;
+  const size_t n = std::min<size_t>(p->text.size(), units - 1);
+  for (size_t i = 0; i < n; ++i) buffer[i] = uint16_t(p->text[i]);
+  buffer[n] = 0;
+  return 0;
+}
+
+// ---- Action reference and basic action control suites -----------------------------
+
+HostReference* AsReference(PIActionReference r) {
+  auto* p = static_cast<HostReference*>(r);
+  return g_current->references.count(p) ? p : nullptr;
+}
+
+OSErr RefMake(PIActionReference* out) {
+  if (!out) return kParamErr;
+  auto* r = new HostReference;
+  g_current->references.insert(r);
+  *out = r;
+  return kNoErr;
+}
+
+OSErr RefFree(PIActionReference r) {
+  HostReference* p = AsReference(r);
+  if (!p) return kParamErr;
+  g_current->references.erase(p);
+  delete p;
+  return kNoErr;
+}
+
+OSErr RefPutEnumerated(PIActionReference r, DescriptorTypeID cls, DescriptorTypeID type, DescriptorTypeID value) {
+  HostReference* p = AsReference(r);
+  if (!p || cls != kClassLayer || type != kTypeOrdinal || value != kEnumTarget) return kParamErr;
+  p->form = HostReference::Form::Target;
+  return kNoErr;
+}
+
+OSErr RefPutIdentifier(PIActionReference r, DescriptorTypeID cls, uint32_t id) {
+  HostReference* p = AsReference(r);
+  if (!p || cls != kClassLayer) return kParamErr;
+  p->form = HostReference::Form::Identifier;
+  p->identifier = id;
+  return kNoErr;
+}
+
+OSErr RefPutName(PIActionReference r, DescriptorTypeID cls, const char* name) {
+  HostReference* p = AsReference(r);
+  if (!p || cls != kClassLayer || !name) return kParamErr;
+  p->form = HostReference::Form::Name;
+  p->name = name;
+  return kNoErr;
+}
+
+OSErr RefPutProperty(PIActionReference r, DescriptorTypeID cls, DescriptorKeyID key) {
+  HostReference* p = AsReference(r);
+  if (!p || cls != kClassProperty) return kParamErr;
+  p->property = true;
+  p->key = key;
+  return kNoErr;
+}
+
+OSErr RefGetForm(PIActionReference r, DescriptorTypeID* form) {
+  HostReference* p = AsReference(r);
+  if (!p || !form) return kParamErr;
+  *form = p->property ? kFormProperty : p->form == HostReference::Form::Target ? kFormEnumerated : kFormIdentifier;
+  return kNoErr;
+}
+
+// The document's layers as the action suites see them: a flat document is
+// one layer.
+size_t LayerCount(const HostDocument& doc) { return doc.layers.empty() ? 1 : doc.layers.size(); }
+size_t TargetIndex(const HostDocument& doc) {
+  return doc.layers.empty() || doc.targetLayer < 0 ? 0 : size_t(doc.targetLayer);
+}
+std::string LayerName(const HostDocument& doc, size_t i) {
+  return doc.layers.empty() ? std::string(kFlatLayerName) : doc.layers[i].name;
+}
+
+OSErr ControlGet(PIActionDescriptor* result, PIActionReference r) {
+  HostReference* p = AsReference(r);
+  if (!p || !result) return kParamErr;
+  *result = nullptr;
+  const HostDocument& doc = *g_current->doc;
+  int64_t index = -1;
+  if (p->form == HostReference::Form::Target) {
+    index = int64_t(TargetIndex(doc));
+  } else if (p->form == HostReference::Form::Identifier) {
+    // Identifiers are the layers' places, shifted (SheetID).
+    if (p->identifier >= SheetID(0) && p->identifier - SheetID(0) < LayerCount(doc))
+      index = int64_t(p->identifier - SheetID(0));
+  } else if (p->form == HostReference::Form::Name) {
+    for (size_t i = 0; i < LayerCount(doc) && index < 0; ++i)
+      if (LayerName(doc, i) == p->name) index = int64_t(i);
+  }
+  if (index < 0) return kErrNoSuchObject;
+  const size_t i = size_t(index);
+  std::string name = LayerName(doc, i);
+  if (i == TargetIndex(doc) && !g_current->options->targetNameAnswer.empty())
+    name = g_current->options->targetNameAnswer;
+  auto* d = new HostDescriptor;
+  g_current->actionDescriptors.insert(d);
+  auto wanted = [&](DescriptorKeyID key) { return !p->property || p->key == key; };
+  if (wanted(kKeyName)) d->PutText(kKeyName, name);
+  if (wanted(kKeyVisible)) d->PutBoolean(kKeyVisible, doc.layers.empty() || doc.layers[i].visible);
+  if (wanted(kKeyLayerID)) d->PutInteger(kKeyLayerID, int32_t(SheetID(i)));
+  *result = d;
+  return kNoErr;
+}
+
+// ---- Colour services ----------------------------------------------------------------
+
+OSErr ColourServices(ColorServicesInfo* info) {
+  if (!info || info->infoSize < int32_t(sizeof(ColorServicesInfo))) return kParamErr;
+  if (info->reservedSourceSpaceInfo || info->reservedResultSpaceInfo || info->reserved) return kParamErr;
+  if (info->selector != kColorServicesChooseColor) return kParamErr;
+  const unsigned char* prompt = info->selectorParameter.pickerPrompt;
+  g_current->report->pickerPrompt = prompt ? std::string(reinterpret_cast<const char*>(prompt + 1), prompt[0]) : "";
+  const RunOptions& options = *g_current->options;
+  if (options.pickerCancels) return kUserCanceledErr;
+  if (info->resultSpace != kColorSpaceRGB && info->resultSpace != -1) return kParamErr;
+  info->resultSpace = kColorSpaceRGB;
+  for (int c = 0; c < 3; ++c) info->colorComponents[c] = options.pickedColour[c];
+  info->colorComponents[3] = 0;
+  return kNoErr;
+}
+
 // ---- Descriptor registry suite ----------------------------------------------------
 
 OSErr RegRegister(const char* key, PIActionDescriptor d, Boolean persistent) {
@@ -398,10 +624,18 @@ SPErr Acquire(const char* name, int32_t version, const void** suite) {
   *suite = nullptr;
   PluginHost::Impl* h = g_current;
   if (!h->options->offerSuites) return kSPSuiteNotFoundError;
+  const RunOptions& o = *h->options;
   const std::string n = name;
-  if (n == kActionDescriptorSuite && (version == 2 || version == 3)) *suite = &h->actionDescriptor;
+  if (n == kActionDescriptorSuite && (version == 2 || (version == 3 && o.descriptorSuiteVersion3)))
+    *suite = &h->actionDescriptor;
+  else if (n == kActionReferenceSuite && version == 2 && o.layerQueries) *suite = &h->actionReference;
+  else if (n == kBasicActionControlSuite && (version == 1 || version == 2) && o.layerQueries)
+    *suite = &h->actionControl;
+  else if (n == kZStringSuite && version == 1 && o.unicodeStrings) *suite = &h->zstring;
   else if (n == kDescriptorRegistrySuite && version == 1) *suite = &h->registryProcs;
   else if (n == kColorSpaceSuite && version == 1) *suite = &h->colorSpace;
+  else if (n == kChannelPortsSuite && version == 2 && o.channelPortsSuite) *suite = h->ports.Suite();
+  else if (n == kPropertySuite && version == 1 && o.propertySuite) *suite = &h->propertySuite;
   if (!*suite) return kSPSuiteNotFoundError;
   ++h->outstandingSuites;
   return kSPNoError;
@@ -442,6 +676,7 @@ PluginHost::Impl::Impl() {
   propertyProcs.propertyProcsVersion = 1;
   propertyProcs.numPropertyProcs = 2;
   propertyProcs.getPropertyProc = GetProperty;
+  propertySuite = propertyProcs;
   readProcs.readDescriptorProcsVersion = 0;
   readProcs.numReadDescriptorProcs = 18;
   readProcs.openReadDescriptorProc = OpenRead;
@@ -464,6 +699,22 @@ PluginHost::Impl::Impl() {
   actionDescriptor.PutFloat = AdPutFloat;
   actionDescriptor.GetInteger = AdGetInteger;
   actionDescriptor.GetFloat = AdGetFloat;
+  actionDescriptor.GetBoolean = AdGetBoolean;
+  actionDescriptor.GetStringLength = AdGetStringLength;
+  actionDescriptor.GetString = AdGetString;
+  actionDescriptor.GetZString = AdGetZString;
+  actionReference.Make = RefMake;
+  actionReference.Free = RefFree;
+  actionReference.GetForm = RefGetForm;
+  actionReference.PutName = RefPutName;
+  actionReference.PutIdentifier = RefPutIdentifier;
+  actionReference.PutEnumerated = RefPutEnumerated;
+  actionReference.PutProperty = RefPutProperty;
+  actionControl.Get = ControlGet;
+  zstring.AddRef = ZsAddRef;
+  zstring.Release = ZsRelease;
+  zstring.LengthAsUnicodeCString = ZsLength;
+  zstring.AsUnicodeCString = ZsAsUnicode;
   registryProcs = DescriptorRegistryProcs{RegRegister, RegErase, RegGet};
   colorSpace.Convert8 = CsConvert8;
 }
@@ -472,6 +723,8 @@ PluginHost::Impl::~Impl() {
   for (ReadToken* t : readTokens) delete t;
   for (WriteToken* t : writeTokens) delete t;
   for (HostDescriptor* d : actionDescriptors) delete d;
+  for (HostReference* r : references) delete r;
+  for (HostZString* z : zstrings) delete z;
 }
 
 Handle PluginHost::Impl::NewHandle(int32_t size) {
@@ -494,11 +747,10 @@ VRect PluginHost::Impl::Requested(const PIRect& small, const VRect& large) const
   return VRect{small.top, small.left, small.bottom, small.right};
 }
 
-// Delivers the requested rectangles. Data pointers point straight into the
-// host's full-size buffers with their full row bytes, as an editor that
-// holds the image in memory does; an input or mask area asked for at a
-// sampling rate above 1 is delivered subsampled (every rate-th pixel from
-// the area's top-left), as a preview asks for it.
+// Delivers the requested rectangles. Where the module can read the image as
+// it is (rate 1, every plane, inside the image) the data point straight into
+// the host's full-size buffers with their full row bytes, as an editor that
+// holds the image in memory does; anything else is delivered as a copy.
 OSErr PluginHost::Impl::AdvanceState() {
   const VRect in = Requested(record.inRect, big.inRect32);
   const VRect out = Requested(record.outRect, big.outRect32);
@@ -508,50 +760,51 @@ OSErr PluginHost::Impl::AdvanceState() {
            r.left < r.right;
   };
   auto empty = [](const VRect& r) { return r.top >= r.bottom || r.left >= r.right; };
-  auto rateOf = [](Fixed rate) { return std::max<int32_t>(1, rate >> 16); };
   const size_t rowBytes = doc->RowBytes();
   const size_t sample = doc->BytesPerSample();
-  const size_t pixelBytes = size_t(doc->planes) * sample;
-  if (!empty(in) && !inside(in)) return kParamErr;
-  if (!empty(out) && !inside(out)) return kParamErr;
-  // Only the whole range of planes is offered; that is all this module asks.
-  if (!empty(in) && (record.inLoPlane != 0 || record.inHiPlane != doc->planes - 1)) return kParamErr;
-  // Every rate-th pixel of `area` from `source` (`stride` bytes a row,
-  // `bytes` a pixel) into `into`; answers the sampled row bytes.
-  auto subsample = [](const uint8_t* source, size_t stride, size_t bytes, const VRect& area, int32_t rate,
-                      std::vector<uint8_t>& into) {
-    const size_t w = size_t(area.right - area.left + rate - 1) / rate;
-    const size_t h = size_t(area.bottom - area.top + rate - 1) / rate;
-    into.resize(w * h * bytes);
-    for (size_t y = 0; y < h; ++y)
-      for (size_t x = 0; x < w; ++x)
-        std::memcpy(&into[(y * w + x) * bytes],
-                    source + (size_t(area.top) + y * rate) * stride + (size_t(area.left) + x * rate) * bytes, bytes);
-    return int32_t(w * bytes);
-  };
-  const int32_t inRate = rateOf(record.inputRate), maskRate = rateOf(record.maskRate);
-  if (empty(in)) {
-    record.inData = nullptr;
-  } else if (inRate > 1) {
-    record.inRowBytes = subsample(input.data(), rowBytes, pixelBytes, in, inRate, sampledInput);
-    record.inData = sampledInput.data();
-  } else {
-    record.inData = input.data() + size_t(in.top) * rowBytes + size_t(in.left) * pixelBytes;
-    record.inRowBytes = int32_t(rowBytes);
-  }
-  record.outData = empty(out) ? nullptr : output.data() + size_t(out.top) * rowBytes + size_t(out.left) * pixelBytes;
-  record.outRowBytes = int32_t(rowBytes);
-  if (!mask.empty() && !empty(maskRect) && inside(maskRect)) {
-    if (maskRate > 1) {
-      record.maskRowBytes = subsample(mask.data(), size_t(doc->width), 1, maskRect, maskRate, sampledMask);
-      record.maskData = sampledMask.data();
+  const int16_t lastPlane = int16_t(doc->planes - 1);
+
+  record.inData = nullptr;
+  record.inRowBytes = 0;
+  if (!empty(in)) {
+    const AreaRequest request{in, WholeRate(record.inputRate), record.inLoPlane, record.inHiPlane,
+                              record.inputPadding, options->paddedRows};
+    if (request.rate == 1 && request.loPlane == 0 && request.hiPlane == lastPlane && inside(in) &&
+        !options->paddedRows) {
+      record.inData = input.data() + size_t(in.top) * rowBytes + size_t(in.left) * doc->planes * sample;
+      record.inRowBytes = int32_t(rowBytes);
     } else {
+      const HeldImage image{input.data(), doc->width, doc->height, doc->planes, sample};
+      if (const int16_t err = DeliverArea(image, request, inArea, record.inRowBytes)) return err;
+      record.inData = inArea.data();
+    }
+    record.inColumnBytes = int32_t((request.hiPlane - request.loPlane + 1) * sample);
+    record.inPlaneBytes = int32_t(sample);
+  }
+
+  // The output is written in place: inside the image, every plane.
+  record.outData = nullptr;
+  record.outRowBytes = 0;
+  if (!empty(out)) {
+    if (!inside(out) || record.outLoPlane != 0 || record.outHiPlane != lastPlane) return kParamErr;
+    record.outData = output.data() + size_t(out.top) * rowBytes + size_t(out.left) * doc->planes * sample;
+    record.outRowBytes = int32_t(rowBytes);
+    record.outColumnBytes = int32_t(doc->planes * sample);
+    record.outPlaneBytes = int32_t(sample);
+  }
+
+  record.maskData = nullptr;
+  record.maskRowBytes = 0;
+  if (!mask.empty() && !empty(maskRect)) {
+    const AreaRequest request{maskRect, WholeRate(record.maskRate), 0, 0, record.maskPadding, options->paddedRows};
+    if (request.rate == 1 && inside(maskRect) && !options->paddedRows) {
       record.maskData = mask.data() + size_t(maskRect.top) * size_t(doc->width) + size_t(maskRect.left);
       record.maskRowBytes = doc->width;
+    } else {
+      const HeldImage selection{mask.data(), doc->width, doc->height, 1, 1};
+      if (const int16_t err = DeliverArea(selection, request, maskArea, record.maskRowBytes)) return err;
+      record.maskData = maskArea.data();
     }
-  } else {
-    record.maskData = nullptr;
-    record.maskRowBytes = 0;
   }
   return kNoErr;
 }
@@ -636,14 +889,22 @@ int16_t PluginHost::About() {
   return result;
 }
 
-RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
+RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) { return Session(doc, options, nullptr); }
+
+RunReport PluginHost::Serve(HostDocument& doc, const RunOptions& options,
+                            const std::function<void(host::FilterRecord&)>& visit) {
+  return Session(doc, options, &visit);
+}
+
+RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
+                              const std::function<void(host::FilterRecord&)>* visit) {
   RunReport report;
   Impl& h = *impl_;
-  if (!h.entry) {
+  if (!h.entry && !visit) {
     report.result = kParamErr;
     return report;
   }
-  if (options.checkPiPL) {
+  if (options.checkPiPL && !visit) {
     const int16_t filterCase = int16_t((doc.hasTransparency ? 4 : 1) + (doc.selection.empty() ? 0 : 1));
     report.refusal = CheckFilterPiPL(h.pipl, doc.mode, filterCase);
     if (!report.refusal.empty()) {
@@ -699,11 +960,16 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
   fr.platformData = &h.platformData;
   fr.handleProcs = &h.handleProcs;
   fr.advanceState = AdvanceState;
-  fr.getPropertyObsolete = GetProperty;
+  fr.getPropertyObsolete = options.propertyProcs ? GetProperty : nullptr;
   fr.supportsPadding = 1;
-  fr.samplingSupport = 1;  // integral rates
+  fr.inputPadding = fr.outputPadding = fr.maskPadding = kWantsErrorOnBoundsException;
+  fr.samplingSupport = kHostSupportsIntegralSampling;
   fr.inputRate = fr.maskRate = 0x10000;
-  fr.propertyProcs = &h.propertyProcs;
+  fr.colorServices = options.colourServices ? ColourServices : nullptr;
+  fr.propertyProcs = options.propertyProcs ? &h.propertyProcs : nullptr;
+  h.ports.Describe(doc, h.input, PortOptions{options.layerList, options.unreadableLayer});
+  fr.documentInfo = h.ports.Description();
+  fr.channelPortProcs = h.ports.RecordProcs();
   fr.descriptorParameters = &h.descriptorParameters;
   fr.sSPBasic = &h.basic;
   fr.depth = doc.depth;
@@ -732,82 +998,92 @@ RunReport PluginHost::Run(HostDocument& doc, const RunOptions& options) {
     h.parameters = fr.parameters;
     return result == 0;
   };
-  bool ok = options.skipParameters || call(kSelectorParameters);
-  if (ok) ok = call(kSelectorPrepare);
-  bool started = false;
-  if (ok) {
-    started = call(kSelectorStart);
-    ok = started;
-  }
-  if (ok) {
-    // An editor keeps calling continue while the module asks for data.
-    for (int guard = 0; guard < 100000; ++guard) {
-      const VRect in = h.Requested(fr.inRect, h.big.inRect32);
-      const VRect out = h.Requested(fr.outRect, h.big.outRect32);
-      const VRect m = h.Requested(fr.maskRect, h.big.maskRect32);
-      const bool more = (in.top < in.bottom && in.left < in.right) || (out.top < out.bottom && out.left < out.right) ||
-                        (m.top < m.bottom && m.left < m.right);
-      if (!more) break;
-      if (h.AdvanceState() != kNoErr || !call(kSelectorContinue)) {
-        ok = false;
-        break;
+  if (visit) {
+    (*visit)(fr);
+    h.parameters = fr.parameters;
+    if (Handle d = h.descriptorParameters.descriptor) h.handles.erase(d);
+    h.descriptorParameters.descriptor = nullptr;
+  } else {
+    bool ok = options.skipParameters || call(kSelectorParameters);
+    if (ok) ok = call(kSelectorPrepare);
+    bool started = false;
+    if (ok) {
+      started = call(kSelectorStart);
+      ok = started;
+    }
+    if (ok) {
+      // An editor keeps calling continue while the module asks for data.
+      for (int guard = 0; guard < 100000; ++guard) {
+        const VRect in = h.Requested(fr.inRect, h.big.inRect32);
+        const VRect out = h.Requested(fr.outRect, h.big.outRect32);
+        const VRect m = h.Requested(fr.maskRect, h.big.maskRect32);
+        auto some = [](const VRect& r) { return r.top < r.bottom && r.left < r.right; };
+        const bool more = some(in) || some(out) || some(m);
+        if (!more) break;
+        if (h.AdvanceState() != kNoErr || !call(kSelectorContinue)) {
+          ok = false;
+          break;
+        }
+      }
+    }
+    const int16_t runResult = result;
+    if (started) {
+      int16_t finishResult = 0;
+      h.entry(kSelectorFinish, &fr, &h.dataSlot, &finishResult);
+      h.parameters = fr.parameters;
+    }
+    report.result = ok ? runResult : (runResult ? runResult : int16_t(kParamErr));
+    if (ok) report.result = 0;
+
+    if (Handle d = h.descriptorParameters.descriptor) {
+      if (HostHandle* hh = h.Find(d)) {
+        report.descriptorWritten = HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data),
+                                                               size_t(hh->size), report.descriptor);
+      }
+      h.handles.erase(d);
+      h.descriptorParameters.descriptor = nullptr;
+    }
+
+    if (ok) {
+      // Commit: inside the selection the output replaces the image, blended
+      // by the selection's value, as an editor's automatic masking does.
+      if (doc.selection.empty()) {
+        doc.pixels.swap(h.output);
+      } else {
+        const size_t sample = doc.BytesPerSample();
+        for (int32_t y = 0; y < doc.height; ++y)
+          for (int32_t x = 0; x < doc.width; ++x) {
+            const uint32_t m = doc.selection[size_t(y) * doc.width + x];
+            if (m == 0) continue;
+            const size_t at = (size_t(y) * doc.width + x) * doc.planes;
+            for (int c = 0; c < doc.planes; ++c) {
+              if (sample == 1) {
+                const uint32_t a = h.input[at + c], b = h.output[at + c];
+                doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
+              } else {
+                uint16_t a, b;
+                std::memcpy(&a, &h.input[(at + c) * 2], 2);
+                std::memcpy(&b, &h.output[(at + c) * 2], 2);
+                const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
+                std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);
+              }
+            }
+          }
       }
     }
   }
-  const int16_t runResult = result;
-  if (started) {
-    int16_t finishResult = 0;
-    h.entry(kSelectorFinish, &fr, &h.dataSlot, &finishResult);
-    h.parameters = fr.parameters;
-  }
-  report.result = ok ? runResult : (runResult ? runResult : int16_t(kParamErr));
-  if (ok) report.result = 0;
-
-  if (Handle d = h.descriptorParameters.descriptor) {
-    if (HostHandle* hh = h.Find(d)) {
-      report.descriptorWritten = HostDescriptor::Deserialise(reinterpret_cast<const uint8_t*>(hh->data),
-                                                             size_t(hh->size), report.descriptor);
-    }
-    h.handles.erase(d);
-    h.descriptorParameters.descriptor = nullptr;
-  }
-
-  if (ok) {
-    // Commit: inside the selection the output replaces the image, blended
-    // by the selection's value, as an editor's automatic masking does.
-    if (doc.selection.empty()) {
-      doc.pixels.swap(h.output);
-    } else {
-      const size_t sample = doc.BytesPerSample();
-      for (int32_t y = 0; y < doc.height; ++y)
-        for (int32_t x = 0; x < doc.width; ++x) {
-          const uint32_t m = doc.selection[size_t(y) * doc.width + x];
-          if (m == 0) continue;
-          const size_t at = (size_t(y) * doc.width + x) * doc.planes;
-          for (int c = 0; c < doc.planes; ++c) {
-            if (sample == 1) {
-              const uint32_t a = h.input[at + c], b = h.output[at + c];
-              doc.pixels[at + c] = uint8_t((a * (255 - m) + b * m + 127) / 255);
-            } else {
-              uint16_t a, b;
-              std::memcpy(&a, &h.input[(at + c) * 2], 2);
-              std::memcpy(&b, &h.output[(at + c) * 2], 2);
-              const uint16_t v = uint16_t((uint32_t(a) * (255 - m) + uint32_t(b) * m + 127) / 255);
-              std::memcpy(&doc.pixels[(at + c) * 2], &v, 2);
-            }
-          }
-        }
-    }
-  }
+  report.layerReads.resize(LayerCount(doc));
+  for (size_t i = 0; i < report.layerReads.size(); ++i) report.layerReads[i] = h.ports.ReadsOf(i);
+  h.ports.Clear();
+  h.inArea.clear();
+  h.inArea.shrink_to_fit();
+  h.maskArea.clear();
+  h.maskArea.shrink_to_fit();
   h.input.clear();
   h.input.shrink_to_fit();
   h.output.clear();
   h.output.shrink_to_fit();
   h.mask.clear();
-  h.sampledInput.clear();
-  h.sampledInput.shrink_to_fit();
-  h.sampledMask.clear();
-  h.sampledMask.shrink_to_fit();
   h.doc = nullptr;
   g_current = nullptr;
   return report;

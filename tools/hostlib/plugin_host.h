@@ -4,17 +4,24 @@
 // the way an image editor does: it builds a `FilterRecord` for a document,
 // keeps the module's parameters handle and data slot between runs, answers
 // the procedure tables (handles, advanceState, progress, abort, descriptors,
-// properties) and the suites (basic, action descriptor, descriptor registry,
-// colour space), and commits the module's output to the document when the
-// filter succeeds.
+// properties, channel ports, colour services) and the suites (basic, action
+// descriptor and reference, basic action control, Unicode strings,
+// descriptor registry, colour space, channel ports, properties), describes
+// the document and its layers, and commits the module's output to the
+// document when the filter succeeds.
+//
+// Editors differ in what they offer; the options below make this host
+// behave like each of them, so that a module can be run against all.
 //
 // The callbacks of the interface carry no context, so one host is current at
 // a time (the interface is single-threaded anyway).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/interface/host_interface.h"
 #include "tools/hostlib/descriptor_store.h"
@@ -39,6 +46,37 @@ struct RunOptions {
   bool checkPiPL = true;
   // Called with every progress report of the module (may be null).
   void (*onProgress)(int32_t done, int32_t total) = nullptr;
+
+  // ---- What the host offers (everything: a current editor) ----
+  // Version 3 of the action descriptor suite; false: version 2 only.
+  bool descriptorSuiteVersion3 = true;
+  // The property suite by name, and the record's property procedures.
+  bool propertySuite = true;
+  bool propertyProcs = true;
+  // The layer list in the document description; false: a description
+  // without layers (version 0).
+  bool layerList = true;
+  // The channel-ports suite (the record's channel-port procedure is always
+  // there).
+  bool channelPortsSuite = true;
+  // The action reference and basic action control suites, through which a
+  // module asks for the target layer's name and a layer's visibility.
+  bool layerQueries = true;
+  // The Unicode string suite; without it text is read as C strings.
+  bool unicodeStrings = true;
+  // Input and mask areas always as copies with rows longer than their
+  // pixels, even where the module could read the document in place.
+  bool paddedRows = false;
+  // The channel ports of this layer (index from the bottom; a flat document
+  // is layer 0) cannot be read; -1: all can.
+  int32_t unreadableLayer = -1;
+  // Names the target layer with this instead of its own name (empty: its
+  // own), as a host whose names disagree with its layer list would.
+  std::string targetNameAnswer;
+  // The colour picker of the colour services: what the user does with it.
+  bool colourServices = true;
+  bool pickerCancels = false;
+  uint8_t pickedColour[3] = {0, 0, 0};
 };
 
 struct RunReport {
@@ -49,6 +87,10 @@ struct RunReport {
   int64_t abortPolls = 0;
   bool descriptorWritten = false;
   HostDescriptor descriptor;  // what the module recorded at finish
+  // The reads each layer's channel ports answered (index from the bottom).
+  std::vector<int64_t> layerReads;
+  // The prompt of the last colour picker the module opened.
+  std::string pickerPrompt;
 };
 
 class PluginHost {
@@ -68,6 +110,12 @@ class PluginHost {
   // continue while the module asks for data, finish. On success the output
   // replaces the document's pixels (inside the selection).
   RunReport Run(HostDocument& doc, const RunOptions& options);
+
+  // Serves `doc` as for a run, but calls `visit` with the record instead of
+  // the module's selectors: tests drive the module's own functions against
+  // this host with it. Nothing is committed to the document. Needs no module.
+  RunReport Serve(HostDocument& doc, const RunOptions& options,
+                  const std::function<void(host::FilterRecord&)>& visit);
 
   // The about selector.
   int16_t About();
@@ -90,6 +138,9 @@ class PluginHost {
   struct Impl;
 
  private:
+  RunReport Session(HostDocument& doc, const RunOptions& options,
+                    const std::function<void(host::FilterRecord&)>* visit);
+
   std::unique_ptr<Impl> impl_;
   std::string modulePath_;
 };

@@ -12,6 +12,7 @@
 #include "tools/hostlib/plugin_host.h"
 #include "tools/imagefile/document_image.h"
 #include "tools/imagefile/image_io.h"
+#include "tools/imagefile/layer_list.h"
 #include "tools/imagefile/sample_image.h"
 #include "tools/rimeflower/commands.h"
 #include "tools/svg/svg_path.h"
@@ -26,7 +27,9 @@ const char* const kApplyHelp =
     "Applies the Rimeflower filter to the image file IN (PNG, JPEG, TIFF, PGM/PPM)\n"
     "and writes OUT in the format its extension names. The filter runs with the\n"
     "values it last used, overlaid by a preset and by single values, which reach it\n"
-    "as a recorded action does.\n"
+    "as a recorded action does. IN may be a layer list (a text file beginning\n"
+    "\"rimeflower layers\", see README.md): the filter then works on its target\n"
+    "layer, which is written to OUT.\n"
     "\n"
     "options:\n"
     "  -o, --output FILE      where to write the result (required)\n"
@@ -118,6 +121,9 @@ int RunOnDocument(PluginHost& host, HostDocument& doc, const ApplySettings& s) {
   // its dialog because the host says so, even when repeating.
   options.script = haveScript || s.dialog ? &script : nullptr;
   options.playInfo = s.dialog ? host::kPlugInDialogDisplay : host::kPlugInDialogDontDisplay;
+  // This host has no colour picker of its own to show; the dialog's swatches
+  // then open the system's.
+  if (s.dialog) options.colourServices = false;
   const bool bar = !s.quiet && isatty(2);
   if (bar) options.onProgress = ProgressBar;
   const RunReport report = host.Run(doc, options);
@@ -168,10 +174,13 @@ int CmdApply(const Args& args) {
     return Fail("--dialog: the Linux module has no dialog; give the values with --set or --preset");
 
   std::string error;
-  Image image;
-  if (!ReadImage(s.input, image, error)) return Fail(error);
+  Image image;  // the file filtered: the input, or a layer list's target layer
   HostDocument doc;
-  if (!DocumentFromImage(image, doc, error)) return Fail(error);
+  if (IsLayerList(s.input)) {
+    if (!ReadLayerList(s.input, doc, image, error)) return Fail(error);
+  } else if (!ReadImage(s.input, image, error) || !DocumentFromImage(image, doc, error)) {
+    return Fail(error);
+  }
   if (!s.selection.empty()) {
     Image mask;
     if (!ReadImage(s.selection, mask, error) || !SelectionFromImage(mask, doc, error)) return Fail(error);

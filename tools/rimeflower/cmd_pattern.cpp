@@ -263,8 +263,9 @@ int CmdPattern(const Args& args) {
     run.haveMask = !selection.empty();
     run.maskData = selection.empty() ? nullptr : selection.data();
     run.maskRowBytes = width;
-    pattern::BuildMaskEmitter(run, rgba.empty() ? nullptr : rgba.data(), geometry, float(-(width / 2)),
-                              float(-(height / 2)), emitter);
+    if (pattern::BuildMaskEmitter(run, rgba.empty() ? nullptr : rgba.data(), geometry, float(-(width / 2)),
+                                  float(-(height / 2)), emitter) == pattern::ContourStatus::TooComplex)
+      return Fail(pattern::kContoursTooComplexMessage);
     if (emitter.segments.empty()) std::fprintf(stderr, "note: no contour was traced; nothing grows\n");
   } else if (!single) {
     if (record.EmitterType != kEmitterFixed)

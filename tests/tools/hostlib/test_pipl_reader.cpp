@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/windows/expected_pipl.h"
+#include "tests/resources/expected_pipl.h"
 #include "tests/tools/hostlib/pe_builder.h"
 #include "tools/hostlib/pipl.h"
 #include "tools/resgen/resource_bytes.h"

@@ -71,6 +71,26 @@ TEST_F(ApplyCommand, FailuresWriteNothing) {
   }
 }
 
+// A layer list is filtered on its target layer: the layers around it show
+// only in the dialog's preview, so the result is the target's alone. A list
+// that cannot be read writes nothing and changes no file.
+TEST_F(ApplyCommand, LayerListsFilterTheirTargetLayer) {
+  WriteImage("paper.png", 90, 60);
+  WriteImage("subject.png", 90, 60);
+  Write("doc.layers", "rimeflower layers\nlayer paper.png hidden\nlayer subject.png name \"The subject\" target\n");
+  const std::string values = " --forget --set EffectKind=1 --set \"Emitter Type=1\"";
+  ASSERT_EQ(Run("apply " + Quoted("doc.layers") + " -o " + Quoted("layered.png") + values), 0) << err;
+  ASSERT_EQ(Run("apply " + Quoted("subject.png") + " -o " + Quoted("alone.png") + values), 0) << err;
+  EXPECT_EQ(Read("layered.png"), Read("alone.png"));
+
+  const std::string subject = Read("subject.png");
+  Write("bad.layers", "rimeflower layers\nlayer gone.png\nlayer subject.png target\n");
+  EXPECT_EQ(Run("apply " + Quoted("bad.layers") + " -o " + Quoted("out.png")), 1);
+  EXPECT_NE(err.find("layer 'gone' (line 2)"), std::string::npos) << err;
+  EXPECT_FALSE(Exists("out.png"));
+  EXPECT_EQ(Read("subject.png"), subject);
+}
+
 TEST_F(ApplyCommand, DemoLeavesTheLastUsedValuesAlone) {
   ASSERT_EQ(Run("demo -o " + Quoted("demo.png") + " --size 320x240"), 0) << err;
   const Image out = ReadImage("demo.png");

@@ -1,11 +1,11 @@
-#include "tests/windows/expected_pipl.h"
+#include "tests/resources/expected_pipl.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/windows/expected_terminology.h"
+#include "tests/resources/expected_terminology.h"
 
 namespace rf::testing {
 

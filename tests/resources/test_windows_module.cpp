@@ -12,7 +12,7 @@
 
 #include "platform/platform.h"
 #include "resources/embedded_resources.h"
-#include "tests/windows/expected_pipl.h"
+#include "tests/resources/expected_pipl.h"
 #include "tools/hostlib/pipl.h"
 
 #if defined(_WIN32)
@@ -29,7 +29,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // The cross-built module: RF_WINDOWS_MODULE, else (in the Windows build) the
-// one in the build's plug-in folder next to tests/windows/.
+// one in the build's plug-in folder next to tests/resources/.
 std::string ModuleUnderTest() {
   if (const char* path = std::getenv("RF_WINDOWS_MODULE")) return path;
 #if defined(_WIN32)

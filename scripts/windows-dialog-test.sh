@@ -84,6 +84,14 @@ wine "$gallery_exe" photo --size 1500x1125 -o photo.png >/dev/null 2>&1
 wine "$gallery_exe" sample --size 900x675 -o sample.png >/dev/null 2>&1
 convert -size 1x1 'xc:#336699' one.png
 convert sample.png -resize 320x240 -colorspace CMYK -compress none cmyk.tif
+# A layered document: a green ground, a hidden red layer, and the target,
+# the photo with its right half transparent.
+convert -size 320x240 'xc:#20c040' ground.png
+convert -size 320x240 'xc:#ff0000' hidden.png
+convert photo.png -resize '320x240!' \( -size 320x240 xc:black -fill white -draw 'rectangle 0,0 159,239' \) \
+  -alpha off -compose copy-opacity -composite target.png
+printf 'rimeflower layers\nlayer ground.png name Ground\nlayer hidden.png name Hidden hidden\nlayer target.png name Target target\n' \
+  >layered.layers
 # A plugin folder of the test's own: its User library and settings file.
 cp -r "$root/build-win/plugin" plugin
 plugin_win=$(winepath -w "$out/plugin")
@@ -419,6 +427,39 @@ scenario_odd() {
   report odd
 }
 
+# A layered document: the preview shows the effect on the target layer over
+# the visible layers below it, the hidden one left out; OK writes the target
+# layer as the command line renders it.
+scenario_layers() {
+  dialog layered.layers out-layers.png --record act-layers.txt --set EffectKind=3 --set Scale=20 ||
+    { report layers; return; }
+  fresh "a layered document"
+  state
+  set -- $(awk '$1 == "preview" { print $2, $3, $4, $5 }' layout.txt)
+  # The transparent half, away from the small figure in the middle.
+  x=$(($1 + ($3 - 320) / 2 + 300))
+  y=$(($2 + ($4 - 240) / 2 + 20))
+  xdotool mousemove 1590 1190
+  sleep 0.3
+  pixel=$(import -window root -crop "1x1+$x+$y" -depth 8 txt:- | tail -n 1 | grep -o '#[0-9A-F]\{6\}')
+  [ "$pixel" = "#20C040" ] || fail "behind the transparent target the preview shows $pixel, not the ground below"
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
+  click ok
+  closed
+  [ "$rc" = 0 ] || fail "layers: exit status $rc ($(cat run.log))"
+  same_as_command_line layered.layers act-layers.txt out-layers.png
+
+  # A hidden target: the dialog still opens and previews it.
+  sed 's/name Target target/name Target hidden target/' layered.layers >hidden-target.layers
+  if dialog hidden-target.layers out-hidden.png; then
+    fresh "a hidden target"
+    click cancel
+    closed
+    [ "$rc" = 3 ] && [ ! -e out-hidden.png ] || fail "a hidden target: Cancel gave $rc"
+  fi
+  report layers
+}
+
 # Both tabs over a real picture, for the documentation: a picture twice the
 # preview's size at that density, shown whole.
 screenshots() {
@@ -445,7 +486,7 @@ screenshots() {
 
 t0=$(date +%s)
 set_dpi 96
-for s in ${RF_DIALOG_SCENARIOS-apply presets odd}; do
+for s in ${RF_DIALOG_SCENARIOS-apply presets odd layers}; do
   "scenario_$s"
 done
 screenshots 96 976x848

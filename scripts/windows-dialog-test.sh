@@ -230,6 +230,7 @@ scenario_apply() {
   state
   expect "OK holds the focus when the dialog opens" "focus 1 0 MacStyleBtn"
   expect "the dialog opens at 100 %" "zoom 100%"
+  expect "no path in the document" "enabled 1020 0"
   n=$(renders)
   click tab1; settle $((n + 1))
   xdotool key F1; opened rimeflowerdoc_material.html "F1 on the Material tab"
@@ -321,9 +322,23 @@ scenario_apply() {
   expect "Escape in a field" "text 1105 12.00"
   expect "Escape hands the focus to OK" "focus 1 0 MacStyleBtn"
 
+  # The system menu's maximise and restore lay the window out again and
+  # render; no size goes below the smallest the density allows.
+  n=$(renders)
+  probe sys maximize; settle $((n + 1))
+  wide=$(probe layout | awk '$1 == "preview" { print $4 }')
+  [ "$wide" -gt "$(awk '$1 == "preview" { print $4 }' layout.txt)" ] || fail "maximised, the preview is $wide wide"
+  probe sys restore; settle $((n + 2))
+  probe resize 400 300; sleep 0.5
+  set -- $(probe layout | awk '$1 == "window" { print $4, $5 }')
+  [ "$1" -ge 990 ] && [ "$2" -ge 703 ] || fail "the window shrank to $1 x $2"
+  fresh "after maximising"
+  xdotool windowfocus --sync "$win" 2>/dev/null || true
   # Move the window; OK (Enter on OK) applies.
   xdotool windowmove "$win" 180 90; sleep 0.5
   set -- $(probe layout | awk '$1 == "window" { print $2, $3, $4, $5 }')
+  state
+  expect "Enter goes to OK" "focus 1 0 MacStyleBtn"
   xdotool key Return
   closed
   [ "$rc" = 0 ] || fail "OK: exit status $rc ($(cat run.log))"

@@ -7,6 +7,8 @@
 //   dialog_probe check    the kept preview against one rendered afresh
 //   dialog_probe renders  how many previews the dialog has rendered
 //   dialog_probe wait N   waits (up to 60 s) until N previews were rendered
+//   dialog_probe sys maximize|restore|close   a command of the system menu
+//   dialog_probe resize W H   asks for an outer size of W x H
 //
 // The dialog is the top-level window titled "Rimeflower". Exit 0 when it
 // answered, 1 when there is none or it did not answer.
@@ -217,6 +219,16 @@ int main(int argc, char** argv) {
     std::printf("%s\n", answer == 1 ? "same" : answer == 2 ? "different" : "failed");
     return answer == 1 ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: dialog_probe layout|state|check|renders|wait N\n");
+  if (what == "sys" && argc > 2) {
+    const std::string command = argv[2];
+    const WPARAM code = command == "maximize" ? SC_MAXIMIZE : command == "restore" ? SC_RESTORE : SC_CLOSE;
+    PostMessageA(dialog, WM_SYSCOMMAND, code, 0);
+    return 0;
+  }
+  if (what == "resize" && argc > 3) {
+    SetWindowPos(dialog, nullptr, 0, 0, std::atoi(argv[2]), std::atoi(argv[3]), SWP_NOMOVE | SWP_NOZORDER);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: dialog_probe layout|state|check|renders|wait N|sys COMMAND|resize W H\n");
   return 2;
 }

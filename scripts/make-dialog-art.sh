@@ -22,7 +22,8 @@ convert "$tmp/ice.png" "$tmp/fade.png" -compose multiply -composite "$tmp/icefad
 convert -size 46x472 gradient:'#1d3650'-"$grey" -rotate -90 "$tmp/icefade.png" -compose screen -composite \
   -font "$bold" -pointsize 22 -fill '#0b1a2a90' -annotate +15+32 'Rimeflower' \
   -fill white -annotate +14+31 'Rimeflower' \
-  -font "$plain" -pointsize 10 -fill '#e4edf5' -annotate +162+31 'ice pattern filter' \
+  -font "$plain" -pointsize 10 -fill '#0b1a2ab0' -annotate +163+32 'ice pattern filter' \
+  -fill '#f4f8fb' -annotate +162+31 'ice pattern filter' \
   -fill '#c5ccd3' -draw 'line 0,45 471,45' "$tmp/header.png"
 bmp "$tmp/header.png" "$out/header.bmp"
 convert -size 99x46 "xc:$grey" -fill '#c5ccd3' -draw 'line 0,45 98,45' \

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "ui/dialog_resources.h"
@@ -150,7 +151,27 @@ void PageWindow::SetupGeometry() {
   }
   HWND rotate = GetDlgItem(w, RF_ID_ROTATE_X);
   const int32_t side = 2 * RotationDialRadius(density);
-  SetWindowPos(rotate, nullptr, 0, 0, side, side, SWP_NOMOVE | SWP_NOZORDER);
+  // The template's box scales with the font, the dial with the density; where
+  // the dial comes out taller than its box it rises, with its caption, into
+  // the room above them, so that it stays clear of the Growth group below.
+  HWND caption = GetDlgItem(w, RF_ID_LABEL_ROTATE_X);
+  RECT box{}, title{}, above{}, growth{};
+  GetWindowRect(rotate, &box);
+  GetWindowRect(caption, &title);
+  GetWindowRect(GetDlgItem(w, RF_ID_BACKGROUND), &above);
+  GetWindowRect(GetDlgItem(w, RF_ID_GROUP_GROWTH), &growth);
+  for (RECT* r : {&box, &title, &above, &growth}) MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(r), 2);
+  const int32_t gap = Scaled(4, density);
+  const int32_t rise = std::clamp<int32_t>(box.top + side - (growth.top - gap), 0,
+                                           std::max<int32_t>(0, title.top - above.bottom - gap));
+  SetWindowPos(caption, nullptr, title.left, title.top - rise, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  // The position pad's caption stays on the same line.
+  HWND padCaption = GetDlgItem(w, RF_ID_LABEL_POSITION);
+  RECT pad{};
+  GetWindowRect(padCaption, &pad);
+  MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&pad), 2);
+  SetWindowPos(padCaption, nullptr, pad.left, pad.top - rise, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SetWindowPos(rotate, nullptr, box.left, box.top - rise, side, side, SWP_NOZORDER);
   rotate_ = FindControlAs<TRotor>(rotate, controls::kRotorClass);
   if (rotate_) {
     rotate_->SetKind(controls::RotorKind::AngleDial, false, side * 11 / 25);

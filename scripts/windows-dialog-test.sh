@@ -234,7 +234,15 @@ scenario_apply() {
   n=$(renders)
   click tab1; settle $((n + 1))
   xdotool key F1; opened rimeflowerdoc_material.html "F1 on the Material tab"
-  click tab0; settle $((n + 2))
+  # Turning the light with its dial renders again (OK's comparison below
+  # checks the values it recorded).
+  probe layout >layout.txt
+  n=$(renders)
+  drag $(at light 0.7 0.35) -12 10
+  settle $((n + 1))
+  fresh "after turning the light"
+  n=$(renders)
+  click tab0; settle $((n + 1))
   xdotool key F1; opened rimeflowerdoc_geometry.html "F1 on the Geometry tab"
   click manual; opened Help/rimeflowerdoc.html "the manual button"
   xdotool key F4; opened kestrelworks.example/rimeflower/ "F4"
@@ -286,7 +294,9 @@ scenario_apply() {
   fit=$(awk '$1 == "scale" { print $2 }' state.txt)
   click zoomin; settle $((n + 4)); state
   expect "\"+\"" "scale $((fit - 1))"
-  xdotool key ctrl+1; settle $((n + 5)); state
+  xdotool key ctrl+KP_Add; settle $((n + 5)); state
+  expect "Ctrl with keypad plus" "scale $((fit - 2))"
+  xdotool key ctrl+1; settle $((n + 6)); state
   expect "Ctrl+1" "zoom 100%"
   set -- $(awk '$1 == "preview" { print $4, $5 }' layout.txt) $(awk '$1 == "offset" { print $2, $3 }' state.txt)
   # Centred to the pixel: halves of odd sizes may round either way.
@@ -314,6 +324,14 @@ scenario_apply() {
   expect "centre X from a right click" "text 1036 $cx"
   expect "centre Y from a right click" "text 1037 $cy"
   fresh "after placing the centre"
+
+  # Dragging the overview's frame past the corner: the view goes to the
+  # image's top-left corner and no further.
+  n=$(renders)
+  drag $(at overview 0.5 0.5) -100 -100
+  settle $((n + 1)); state
+  expect "dragging the overview's frame" "offset 0 0"
+  fresh "after the overview"
 
   # Escape in a field ends its editing; the focus goes back to OK.
   click field1105.edit
@@ -352,7 +370,12 @@ scenario_apply() {
 # Presets: load, save (with the overwrite question and a refused name),
 # delete; then Cancel.
 scenario_presets() {
+  kept=$(awk '$1 == "tfeL" || $1 == "poT" { printf "%s ", $2 }' "$ini" 2>/dev/null)
   dialog sample.png out-presets.png || { report presets; return; }
+  if [ -n "$kept" ]; then
+    [ "$(awk '$1 == "window" { printf "%s %s ", $2, $3 }' layout.txt)" = "$kept" ] ||
+      fail "the window did not open where it was left ($kept): $(grep '^window' layout.txt)"
+  fi
   user="$out/plugin/Rimeflower/Presets/User"
   n=$(renders)
   set -- $(awk '$1 == "basic" { print $2, $3 }' layout.txt)
@@ -394,6 +417,19 @@ scenario_presets() {
   expect "Delete for a user preset" "enabled 1305 1"
   click delete; sleep 1
   [ ! -e "$user/dialog test.rmfpst" ] || fail "Delete left the preset"
+
+  # A preset removed from the disk after it was listed: choosing it leaves
+  # the record alone and the list shows what is there now.
+  state
+  set -- $(awk '$1 == "basic" { print $2, $3 }' layout.txt)
+  count=$(awk '$1 == "list" && $2 == "basic" { print $3 }' state.txt)
+  rm "$out/plugin/Rimeflower/Presets/Basic/Blue ice.rmfpst"
+  click_at $(($1 + 30)) $((line + 27 + 18))
+  sleep 1; state
+  grep -q "^list basic $((count - 1)) " state.txt || fail "a removed preset: $(grep '^list basic' state.txt | cut -c1-60)"
+  expect "a removed preset" "combo 1025 0"
+  cp "$root/build-win/plugin/Rimeflower/Presets/Basic/Blue ice.rmfpst" "$out/plugin/Rimeflower/Presets/Basic/"
+
   click cancel
   closed
   [ "$rc" = 3 ] || fail "Cancel: exit status $rc"
@@ -468,7 +504,7 @@ scenario_layers() {
   sed 's/name Target target/name Target hidden target/' layered.layers >hidden-target.layers
   if dialog hidden-target.layers out-hidden.png; then
     fresh "a hidden target"
-    click cancel
+    xdotool key Escape  # OK has the focus: Escape cancels
     closed
     [ "$rc" = 3 ] && [ ! -e out-hidden.png ] || fail "a hidden target: Cancel gave $rc"
   fi
@@ -493,9 +529,10 @@ screenshots() {
   xdotool mousemove 1590 1190
   sleep 0.8
   import -window root -crop "$2" "$out/dialog-material-$1dpi.png"
-  xdotool windowfocus --sync "$win" 2>/dev/null || true
-  click cancel
+  probe sys close
   closed
+  [ "$rc" = 3 ] && [ ! -e shot.png ] || fail "the system menu's Close: exit status $rc"
+  report "screenshots $1 dpi"
   echo "screenshots $out/dialog-geometry-$1dpi.png $out/dialog-material-$1dpi.png"
 }
 

@@ -430,6 +430,16 @@ scenario_presets() {
   expect "a removed preset" "combo 1025 0"
   cp "$root/build-win/plugin/Rimeflower/Presets/Basic/Blue ice.rmfpst" "$out/plugin/Rimeflower/Presets/Basic/"
 
+  # The contours' emitter: the fixed pattern's list goes grey, the growth
+  # direction stays, and the pattern grows again from the picture's edges.
+  n=$(renders)
+  click contours 0.05 0.3
+  settle $((n + 1)); state
+  expect "the contours' emitter" "check 1021 1"
+  expect "no fixed pattern for contours" "enabled 1026 0"
+  expect "a growth direction for contours" "enabled 1027 1"
+  fresh "after choosing the contours"
+
   click cancel
   closed
   [ "$rc" = 3 ] || fail "Cancel: exit status $rc"

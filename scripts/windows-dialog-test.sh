@@ -440,9 +440,11 @@ scenario_presets() {
   expect "a growth direction for contours" "enabled 1027 1"
   fresh "after choosing the contours"
 
+  rm -f "$ini"
   click cancel
   closed
   [ "$rc" = 3 ] || fail "Cancel: exit status $rc"
+  grep -q "^tfeL " "$ini" 2>/dev/null || fail "Cancel wrote no settings file"
   [ ! -e out-presets.png ] || fail "Cancel wrote an image"
   [ "$(grep -c . run.log)" = 1 ] || fail "Cancel says more than one line: $(cat run.log)"
   report presets
@@ -492,9 +494,15 @@ scenario_odd() {
 # the visible layers below it, the hidden one left out; OK writes the target
 # layer as the command line renders it.
 scenario_layers() {
+  # A place left on a screen that is no longer there: the window opens on
+  # this one.
+  printf ';Parameters for Rimeflower plug-in UI\ntfeL 5000 \t\t\t\t;Left of window\n poT -3000 \t\t\t\t;Top of window\n' >"$ini"
   dialog layered.layers out-layers.png --record act-layers.txt --set EffectKind=3 --set Scale=20 ||
     { report layers; return; }
   fresh "a layered document"
+  set -- $(awk '$1 == "window" { print $2, $3, $4, $5 }' layout.txt)
+  [ "$1" -ge 0 ] && [ "$2" -ge 0 ] && [ $(($1 + $3)) -le 1600 ] && [ $(($2 + $4)) -le 1200 ] ||
+    fail "a place off the screen: the window opened at $1 $2 ($3 x $4)"
   state
   set -- $(awk '$1 == "preview" { print $2, $3, $4, $5 }' layout.txt)
   # The transparent half, away from the small figure in the middle.

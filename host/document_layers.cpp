@@ -498,8 +498,9 @@ int16_t LoadPreviewView(const HostCall& call, RunState& run, ParameterRecord& re
   run.previewScale = double(s);
   run.previewOffsetX = int32_t(x0);
   run.previewOffsetY = int32_t(y0);
-  run.deep = fr.depth == 16;
-  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
+  // The source is converted as the document's mode, depth and transparency
+  // say, before the render takes them.
+  TakeDocumentFacts(fr, run);
   if (!LoadSource(call, run, record)) return kMemFullErr;
   FillSourceFromTarget(call, layers, run);
   return BuildPreviewBackground(call, layers, run);

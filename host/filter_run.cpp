@@ -19,7 +19,6 @@ constexpr int kMaxColorsPerCall = 32767;
 constexpr Fixed kRateOne = 0x10000;
 
 const char* const kWrongModeText = "Wrong Image mode!\r\n Image should be RGB or CMYK";
-const char* const kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
 const char* const kPreviewHostText = "Photoshop cannot allocate so big memory\nTry to use smaller pictures";
 
 VRect OutRect(const FilterRecord& fr) {
@@ -264,6 +263,19 @@ void ReleaseWorkingBuffers(RunState& run, ParameterRecord& record, pattern::Scen
   cache.ReleaseTexture(record);
 }
 
+void TakeDocumentFacts(const FilterRecord& fr, RunState& run) {
+  run.deep = Depth(fr) == 16;
+  run.haveMask = fr.haveMask != 0;
+  run.maskData = static_cast<const uint8_t*>(fr.maskData);
+  run.maskRowBytes = fr.maskRowBytes;
+  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
+  run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
+  const VRect filter = FilterRect(fr);
+  run.filterWidth = filter.right - filter.left;
+  run.filterHeight = filter.bottom - filter.top;
+  run.memoryBudgetBytes = MemoryBudget();
+}
+
 bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
   const FilterRecord& fr = *call.filter;
   record.SceneDirty = 1;
@@ -297,21 +309,12 @@ bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
 int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
                            pattern::SceneCache& cache, const pattern::PathCurves* paths) {
   const FilterRecord& fr = *call.filter;
-  run.deep = Depth(fr) == 16;
-  run.haveMask = fr.haveMask != 0;
-  run.maskData = static_cast<const uint8_t*>(fr.maskData);
-  run.maskRowBytes = fr.maskRowBytes;
   if (!AcceptedMode(fr.imageMode)) {
     platform::PluginAlert(kWrongModeText);
     CopyInputToOutput(fr);
     return kNoErr;
   }
-  run.cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
-  run.hasAlphaPlane = fr.planes > (run.cmyk ? 4 : 3);
-  const VRect filter = FilterRect(fr);
-  run.filterWidth = filter.right - filter.left;
-  run.filterHeight = filter.bottom - filter.top;
-  run.memoryBudgetBytes = MemoryBudget();
+  TakeDocumentFacts(fr, run);
   if (!run.dialogOpen) {
     // The dialog drives its own progress bar; the final run reports to the host.
     run.hooks = RunHooks{const_cast<HostCall*>(&call), HostAbort, HostProgress};
@@ -323,13 +326,14 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
     }
   }
   // The final run reads the document's path afresh; the dialog keeps the
-  // one it read when it opened.
+  // one it read when it opened. A preset loaded in the dialog may bring
+  // "Auto" back, so the preview resolves it at every render too.
   pattern::PathCurves finalPaths;
   if (!paths) {
     finalPaths = LoadPaths(fr);
-    pattern::ResolveEmitterType(record, !finalPaths.empty());
     paths = &finalPaths;
   }
+  pattern::ResolveEmitterType(record, !paths->empty());
   const int16_t rendered = pattern::RenderEffect(run, record, *paths, cache);
   if (rendered != kNoErr) {
     // Cancelled or out of memory: the host's image stays as it was.
@@ -357,8 +361,11 @@ int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, 
 
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
   FilterRecord& fr = *call.filter;
-  if (preview.loaded) return kNoErr;
   const VRect filter = FilterRect(fr);
+  const bool same = preview.filter.top == filter.top && preview.filter.left == filter.left &&
+                    preview.filter.bottom == filter.bottom && preview.filter.right == filter.right &&
+                    preview.planes == fr.planes && preview.mode == fr.imageMode;
+  if (preview.loaded && same) return kNoErr;
   const int64_t w = int64_t(filter.right) - filter.left, h = int64_t(filter.bottom) - filter.top;
   ReleasePreviewSource(preview);
   if (w > 0 && h > 0 && w <= INT32_MAX / 4)
@@ -389,6 +396,9 @@ int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
                cmyk, depth == 16, preview.pixels);
   }
   preview.loaded = true;
+  preview.filter = filter;
+  preview.planes = fr.planes;
+  preview.mode = fr.imageMode;
   return kNoErr;
 }
 

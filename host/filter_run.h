@@ -14,6 +14,9 @@
 
 namespace rf::host {
 
+// Told when the working buffers or the preview source cannot be had.
+constexpr const char* kPreviewAllocText = "Cannot allocate so big intermedia memory\nTry to use smaller pictures";
+
 // Start selector, after the dialog: fetches the whole filter rectangle in
 // one piece, renders the effect and writes it back.
 int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache);
@@ -21,18 +24,30 @@ int16_t RunFilter(const HostCall& call, RunState& run, ParameterRecord& record, 
 // Renders into the output buffer and writes it to the host's outData. Used
 // by the final run and by the dialog's preview. `paths` are the document's
 // curves as the dialog read them when it opened; null in a final run, which
-// reads them afresh.
+// reads them afresh. Either way `Emitter Type` is resolved against them
+// first, so that "Auto" previews what the final run will render.
 int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord& record,
                            pattern::SceneCache& cache, const pattern::PathCurves* paths);
+
+// What the run needs to know of the host's document before it converts or
+// renders anything: depth, colour mode, transparency, selection, filter
+// size. The preview reads a new source before it renders, so it takes them
+// first too.
+void TakeDocumentFacts(const FilterRecord& fr, RunState& run);
 
 // Fills the source buffer from the host's inData (new source and output
 // buffers of the output rectangle's size). False when they cannot be had.
 bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record);
 
 // The whole filter rectangle, read once per dialog for its overview image.
+// It is read again when the document it was read from is not the host's
+// current one (another size, filter area, plane count or mode), so that a
+// buffer kept from another document is never read past its end.
 struct PreviewSourceBuffer {
   uint8_t* pixels = nullptr;  // RGBA, filter width x height, committed pages
   bool loaded = false;
+  VRect filter{};  // what it was read from
+  int16_t planes = 0, mode = 0;
 };
 int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview);
 void ReleasePreviewSource(PreviewSourceBuffer& preview);

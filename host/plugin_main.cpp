@@ -6,9 +6,9 @@
 
 #include "host/colour_services.h"
 #include "host/descriptors.h"
-#include "host/document_layers.h"
 #include "host/filter_run.h"
 #include "host/interface/result_codes.h"
+#include "host/preview.h"
 #include "host/record/parameters.h"
 #include "host/record/run_state.h"
 #include "platform/platform.h"
@@ -166,25 +166,15 @@ void DoPrepare() {
   LimitBufferMemory(*FR());
 }
 
-// The dialog's way to the host while it is open. What it reads for the
-// preview (the overview's source, the layers, the working buffers of the
-// view) lives until the dialog closes.
+// The dialog's way to the host while it is open: the record, the module's
+// folders and presets, and a preview session over the run state and the
+// scene cache, which keeps what the preview reads (the overview's source,
+// the layers, the working buffers of the view) until the dialog closes.
 class FilterDialogHost final : public ui::DialogHost {
  public:
-  FilterDialogHost(const HostCall& call, RunState& run, ParameterRecord& record, const ModuleFolders& folders,
-                   presets::PresetLibraries& presetLibraries)
-      : call_(call), run_(run), record_(record), folders_(folders), presets_(presetLibraries) {}
-  ~FilterDialogHost() override {
-    ReleasePreviewSource(preview_);
-    ReleaseDocumentLayers(layers_);
-    if (run_.dialogOpen) {
-      // The final run reads the whole filter area afresh.
-      platform::FreePages(run_.source);
-      platform::FreePages(run_.output);
-      run_.source = run_.output = nullptr;
-      run_.dialogOpen = false;
-    }
-  }
+  FilterDialogHost(const HostCall& call, RunState& run, ParameterRecord& record, pattern::SceneCache& cache,
+                   const ModuleFolders& folders, presets::PresetLibraries& presetLibraries)
+      : call_(call), record_(record), folders_(folders), presets_(presetLibraries), session_(call, run, record, cache) {}
 
   ParameterRecord& Record() override { return record_; }
   const ModuleFolders& Folders() const override { return folders_; }
@@ -193,27 +183,27 @@ class FilterDialogHost final : public ui::DialogHost {
     const auto* platform = static_cast<const PlatformData*>(call_.filter->platformData);
     return platform ? platform->hwnd : 0;
   }
-  int16_t LoadPreviewSource() override { return host::LoadPreviewSource(call_, preview_); }
-  const uint8_t* PreviewSource() const override { return preview_.loaded ? preview_.pixels : nullptr; }
-
-  int16_t ReadLayers() override { return ReadDocumentLayers(call_, layers_); }
-  int16_t LoadPreviewView(const ui::PreviewView& view) override {
-    return host::LoadPreviewView(call_, run_, record_, view, layers_);
+  void BeginPreview() override { session_.Begin(); }
+  void EndPreview() override { session_.End(); }
+  ui::DocumentInfo Document() const override { return session_.Document(); }
+  int16_t LoadPreviewSource() override { return session_.LoadOverviewSource(); }
+  const uint8_t* PreviewSource() const override { return session_.OverviewSource(); }
+  int16_t ReadLayers() override { return session_.ReadLayers(); }
+  int16_t RenderPreview(const ui::PreviewView& view, bool reloadSource, ui::PreviewPicture& picture) override {
+    return session_.Render(view, reloadSource, picture);
   }
-  const uint8_t* PreviewBackground() const override { return layers_.background; }
-  void ReleaseLayers() override { ReleaseDocumentLayers(layers_); }
+  void SetProgressSink(ui::ProgressSink sink, void* context) override { session_.SetProgressSink(sink, context); }
+  void ReleaseScene() override { session_.ReleaseScene(); }
   int16_t PickColour(const char* prompt, uint16_t rgb16[3]) override {
     return PickHostColour(*call_.filter, prompt, rgb16);
   }
 
  private:
   HostCall call_;
-  RunState& run_;
   ParameterRecord& record_;
   const ModuleFolders& folders_;
   presets::PresetLibraries& presets_;
-  PreviewSourceBuffer preview_;
-  DocumentLayers layers_;
+  PreviewSession session_;
 };
 
 void DoStart() {
@@ -227,8 +217,9 @@ void DoStart() {
   g.presetLibraries.SetPresetsFolder(g.folders.presetsFolder);
   ui::DialogResult answer = ui::DialogResult::Apply;
   if (read && showDialog) {
-    FilterDialogHost dialogHost(call, g.run, *g.record, g.folders, g.presetLibraries);
+    FilterDialogHost dialogHost(call, g.run, *g.record, g.sceneCache, g.folders, g.presetLibraries);
     answer = ui::RunMainDialog(dialogHost);
+    dialogHost.EndPreview();
   }
   g.state->ShowDialog = 0;
   if (answer == ui::DialogResult::Cancel) {

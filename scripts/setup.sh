@@ -10,7 +10,7 @@ set -eu
 what=${1:-build}
 packages="g++ cmake ninja-build pkg-config libpng-dev libjpeg-dev libtiff-dev"
 if [ "$what" = test ]; then
-  packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  packages="$packages libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev fonts-liberation2
             g++-mingw-w64-x86-64-posix wine64 wine xvfb xdotool imagemagick fonts-wine googletest"
 elif [ "$what" = --packages ]; then
   shift

@@ -34,6 +34,6 @@ fi
 # Exactly what ctest will run, by name (every test program is its own
 # target), so that other programs of the tree do not lengthen the build.
 targets="Rimeflower64 windows_package controls_window $(cd build-win && ctest -N | sed -n 's/^ *Test *#[0-9]*: //p')"
-[ "$tools" = ON ] && targets="$targets rimeflower"
+[ "$tools" = ON ] && targets="$targets rimeflower rf-gallery dialog_probe"
 # shellcheck disable=SC2086
 cmake --build build-win -j "$jobs" --target $targets

@@ -151,3 +151,4 @@ printf 'apply in.jpg (from the same decoded pixels): '
 "$check" compare out-linux-in.jpg.png out-win-in.jpg.png --max-diff 1 --max-fraction 0.001
 
 "$root/scripts/windows-ui-test.sh"
+"$root/scripts/windows-dialog-test.sh"

@@ -1135,6 +1135,14 @@ RunReport PluginHost::Session(HostDocument& doc, const RunOptions& options,
   return report;
 }
 
+bool ModulesHaveDialogs() {
+#if defined(_WIN32)
+  return true;
+#else
+  return false;
+#endif
+}
+
 std::string DescribeResult(int16_t result) {
   switch (result) {
     case 0: return "success";

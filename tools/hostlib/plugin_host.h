@@ -145,6 +145,10 @@ class PluginHost {
   std::string modulePath_;
 };
 
+// Whether the filter modules of this platform can show their dialog: the
+// Windows module can; the Linux module has no window system to show one on.
+bool ModulesHaveDialogs();
+
 // Result codes as words for messages.
 std::string DescribeResult(int16_t result);
 

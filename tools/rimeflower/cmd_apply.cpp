@@ -64,6 +64,9 @@ const char* const kApplyHelp =
     "                         (user units are image pixels); the ice grows along it\n"
     "                         with --set \"Emitter Type=0\" (or 3: the path if any)\n"
     "  --repeat               run as \"repeat last filter\" (no parameters step)\n"
+    "  --dialog               show the filter's dialog, as a host's Filter menu does\n"
+    "                         (Windows only): OK applies and writes OUT; Cancel writes\n"
+    "                         nothing and exits with status 3\n"
     "  --record ACTION        write the values the filter recorded to a text file\n"
     "  --play ACTION          play a recorded action back (--set values still apply;\n"
     "                         not with --preset or --defaults, which would replace\n"
@@ -102,6 +105,7 @@ struct ApplySettings {
   std::vector<Assignment> assignments;
   bool defaults = false;
   bool repeat = false;
+  bool dialog = false;
   bool forget = false;
   bool quiet = false;
 };
@@ -190,7 +194,7 @@ bool BuildScript(const ApplySettings& s, HostDescriptor& script, bool& haveScrip
 // The filter on one document in a host of its own. Empty on success, else
 // the message; `recorded` gets what the module recorded.
 std::string RunOnDocument(HostDocument& doc, const ApplySettings& s, const HostDescriptor* script,
-                          HostDescriptor* recorded) {
+                          HostDescriptor* recorded, bool* cancelled = nullptr) {
   PluginHost host;
   if (s.forget) host.UseRegistryFile("");
   std::string error;
@@ -198,10 +202,17 @@ std::string RunOnDocument(HostDocument& doc, const ApplySettings& s, const HostD
   RunOptions options;
   options.skipParameters = s.repeat;
   options.script = script;
-  options.playInfo = host::kPlugInDialogDontDisplay;
+  options.playInfo = s.dialog ? host::kPlugInDialogDisplay : host::kPlugInDialogDontDisplay;
+  // This host has no colour picker of its own to show; the dialog's swatches
+  // then open the system's.
+  if (s.dialog) options.colourServices = false;
   if (g_progress.bar) options.onProgress = ModuleProgress;
   const RunReport report = host.Run(doc, options);
   if (!report.refusal.empty()) return "the filter cannot be applied: " + report.refusal;
+  if (s.dialog && report.result == -128) {
+    if (cancelled) *cancelled = true;
+    return "cancelled in the dialog; nothing was written";
+  }
   if (report.result != 0) return "the filter failed: " + DescribeResult(report.result) + "; nothing was written";
   if (recorded) {
     if (!report.descriptorWritten) return "the filter recorded no values; the action was not written";
@@ -213,6 +224,7 @@ std::string RunOnDocument(HostDocument& doc, const ApplySettings& s, const HostD
 struct Job {
   std::string input, output;
   std::string error;  // empty when written
+  bool cancelled = false;  // in the filter's dialog
 };
 
 // One file, start to end. Reading and writing run on the caller's thread;
@@ -263,7 +275,7 @@ void RunJob(Job& job, const ApplySettings& s, const HostDescriptor* script, std:
     {
       std::lock_guard<std::mutex> one(moduleLock);
       const auto start = std::chrono::steady_clock::now();
-      job.error = RunOnDocument(doc, s, script, s.record.empty() ? nullptr : &recorded);
+      job.error = RunOnDocument(doc, s, script, s.record.empty() ? nullptr : &recorded, &job.cancelled);
       if (seconds) *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     if (!job.error.empty()) return;
@@ -387,6 +399,7 @@ int CmdApply(const Args& args) {
        {"--threads", nullptr, kValue, ThreadCount(s.threads)},
        {"--defaults", nullptr, kFlag, SetTrue(s.defaults)},
        {"--repeat", nullptr, kFlag, SetTrue(s.repeat)},
+       {"--dialog", nullptr, kFlag, SetTrue(s.dialog)},
        {"--forget", nullptr, kFlag, SetTrue(s.forget)},
        {"--quiet", "-q", kFlag, SetTrue(s.quiet)},
        {"--path", nullptr, kValue, StoreIn(s.path)}},
@@ -411,7 +424,10 @@ int CmdApply(const Args& args) {
       FormatFromExtension(s.output) == FileFormat::Unknown)
     return UsageError("apply", "'" + s.output + "' names no image format; write one of " + kFormatList +
                                    ", or give --format");
+  if (batch && s.dialog) return UsageError("apply", "--dialog takes one input, not a batch");
   if (s.pluginDir.empty()) s.pluginDir = DefaultPluginFolder();
+  if (s.dialog && !ModulesHaveDialogs())
+    return Fail("--dialog: the Linux module has no dialog; give the values with --set or --preset");
 
   std::string error;
   if (batch) {
@@ -432,8 +448,14 @@ int CmdApply(const Args& args) {
   Job job{s.inputs[0], s.output, ""};
   std::mutex moduleLock;
   double seconds = 0;
-  RunJob(job, s, haveScript ? &script : nullptr, moduleLock, &seconds);
+  // With --dialog a descriptor always goes along, so that the module shows
+  // its dialog because the host says so, even when repeating.
+  RunJob(job, s, haveScript || s.dialog ? &script : nullptr, moduleLock, &seconds);
   if (g_progress.bar) ClearBar();
+  if (job.cancelled) {
+    std::fprintf(stderr, "rimeflower: %s\n", job.error.c_str());
+    return kExitCancelled;
+  }
   if (!job.error.empty()) return Fail(job.error);
   std::fprintf(stderr, "rimeflower: wrote %s in %.2f s\n", s.output.c_str(), seconds);
   return 0;

@@ -7,7 +7,9 @@
 namespace rf::tools {
 
 // Each command takes its arguments (without the program and command names)
-// and answers the process exit code: 0 success, 1 failure, 2 bad usage.
+// and answers the process exit code: 0 success, 1 failure, 2 bad usage,
+// 3 cancelled by the user in the filter's dialog (nothing written).
+constexpr int kExitCancelled = 3;
 int CmdApply(const Args& args);     // apply the filter to an image file
 int CmdDemo(const Args& args);      // the default effect on the built-in sample
 int CmdPattern(const Args& args);   // export the grown pattern

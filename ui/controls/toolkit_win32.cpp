@@ -67,6 +67,14 @@ const ClassEntry* EntryOf(HWND window) {
   return nullptr;
 }
 
+LRESULT CALLBACK RoutedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A window of one of our classes. The class's procedure is asked, not the
+// window's: a tool tip subclasses the window it explains.
+bool IsToolkitWindow(HWND window) {
+  return GetClassLongPtrA(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(RoutedProc);
+}
+
 TContaner* ObjectOf(HWND window) { return reinterpret_cast<TContaner*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
 
 LRESULT CALLBACK RoutedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -166,7 +174,7 @@ TContaner* FindControl(HWND window, const char* className) {
   if (!window || !className || !IsWindow(window)) return nullptr;
   char name[64] = {};
   if (!GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, className) != 0) return nullptr;
-  if (GetWindowLongPtrA(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(RoutedProc)) return nullptr;
+  if (!IsToolkitWindow(window)) return nullptr;
   return ObjectOf(window);
 }
 
@@ -204,7 +212,7 @@ void TContaner::Redraw(bool now) const {
 void AttachTip(HWND window, const char* text, const char* title) {
   if (!window || !text || !*text) return;
   TContaner* object =
-      GetWindowLongPtrA(window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(RoutedProc) ? ObjectOf(window) : nullptr;
+      IsToolkitWindow(window) ? ObjectOf(window) : nullptr;
   HWND tip = object ? object->tip : nullptr;
   if (!tip || !IsWindow(tip)) {
     tip = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, TOOLTIPS_CLASSA, nullptr,

@@ -131,10 +131,11 @@ SpinEditLayout LayoutSpinEdit(bool horizontal, int32_t width, int32_t height, in
   const int32_t s = ArrowWidthForDensity(dotsPerInch);
   if (horizontal) {
     // Sized for 96 dots per inch and grown with the arrows' width, so that
-    // "100.00" still fits the box on a denser screen.
+    // the widest value, "-360.00", still fits the box in the dialog's
+    // 12-pixel font on a denser screen.
     auto scaled = [s](int32_t v) { return v * s / 20; };
-    l.slider = {0, 3, size(width - scaled(62)), size(height - 3)};
-    l.edit = {width - scaled(62), 0, scaled(40), height};
+    l.slider = {0, 3, size(width - scaled(72)), size(height - 3)};
+    l.edit = {width - scaled(72), 0, scaled(50), height};
     l.arrows = {width - scaled(20), 0, scaled(16), height};
   } else {
     l.edit = {0, 0, size(width - s), size(height - 20)};

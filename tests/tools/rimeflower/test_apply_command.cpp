@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "tests/tools/rimeflower/command_test.h"
+#include "tools/hostlib/plugin_host.h"
 
 namespace rf::tools::testing {
 namespace {
@@ -60,6 +61,15 @@ TEST_F(ApplyCommand, FailuresWriteNothing) {
 
   EXPECT_EQ(Run("apply " + Quoted("in.png") + " -o " + Quoted("out.png") + " --preset \"No such preset\""), 1);
   EXPECT_FALSE(Exists("out.png"));
+
+  // Where the module has no dialog, asking for it is an error, not a silent
+  // apply (the Windows dialog is driven by scripts/windows-dialog-test.sh).
+  if (!ModulesHaveDialogs()) {
+    EXPECT_EQ(Run("apply " + Quoted("in.png") + " -o " + Quoted("out.png") + " --dialog"), 1);
+    EXPECT_NE(err.find("no dialog"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_FALSE(Exists("out.png"));
+  }
 }
 
 // A layer list is filtered on its target layer: the layers around it show

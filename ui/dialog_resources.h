@@ -1,0 +1,119 @@
+/* Rimeflower: identifiers of the dialog's resources and of its controls.
+   Read by the resource compiler too, so only #define lines. */
+#pragma once
+
+/* Templates. */
+#define RF_IDD_MAIN "DISSOLVEDIALOG"
+#define RF_IDD_GEOMETRY 15093
+#define RF_IDD_MATERIAL 15094
+#define RF_IDD_PRESETS 143
+#define RF_IDD_PRESET_NAME 147
+
+/* Pictures and the cursor. */
+#define RF_IDB_TAB_SELECTED 105
+#define RF_IDB_TAB 106
+#define RF_IDB_HEADER 133
+#define RF_IDB_HEADER_SIDE 215
+#define RF_IDB_PRODUCT 214
+#define RF_IDB_FOLDER 148
+#define RF_IDB_FOLDER_UP 150
+#define RF_IDC_CURSOR 201
+
+/* The main dialog. */
+#define RF_ID_PREVIEW 1002
+#define RF_ID_OVERVIEW 1005
+#define RF_ID_ZOOM_IN 1010
+#define RF_ID_ZOOM_OUT 1011
+#define RF_ID_ZOOM_LABEL 1012
+#define RF_ID_PROGRESS 1013
+#define RF_ID_TABS 1014
+#define RF_ID_MANUAL 1015
+#define RF_ID_PRODUCT 1016
+#define RF_ID_HEADER 1017
+#define RF_ID_HEADER_SIDE 1018
+#define RF_ID_PRESET_HOLDER 1019
+
+/* The Geometry page. */
+#define RF_ID_EMITTER_PATHS 1020
+#define RF_ID_EMITTER_CONTOURS 1021
+#define RF_ID_EMITTER_FIXED 1022
+#define RF_ID_ALPHA_CUT 1023
+#define RF_ID_RENDER_MODE 1024
+#define RF_ID_EFFECT 1025
+#define RF_ID_MASK_KIND 1026
+#define RF_ID_GROW_DIRECT 1027
+#define RF_ID_BACKGROUND 1028
+#define RF_ID_EMITTER_GROUP 1029
+#define RF_ID_CENTER_X 1036
+#define RF_ID_CENTER_Y 1037
+#define RF_ID_POSITION 1935
+#define RF_ID_ROTATE_X 1936
+
+/* Numeric fields: field identifier; its caption label is the identifier + 100. */
+#define RF_ID_FIELD_FIRST 1100
+#define RF_ID_RANDOM_SEED 1100
+#define RF_ID_MIN_INTERVAL 1101
+#define RF_ID_MAX_ITERATIONS 1102
+#define RF_ID_MAX_TRIANGLES 1103
+#define RF_ID_WIDTH 1104
+#define RF_ID_LENGHT 1105
+#define RF_ID_COMPLETANCE 1106
+#define RF_ID_COMPLETANCE_DIST 1107
+#define RF_ID_DISPERS 1108
+#define RF_ID_LOSE_INIT_DIR 1109
+#define RF_ID_PWIDTH 1110
+#define RF_ID_PLENGHT 1111
+#define RF_ID_INTERV_DEPEND 1112
+#define RF_ID_SCALE 1113
+#define RF_ID_MAX_TRIANGLES1 1114
+#define RF_ID_TURN 1115
+#define RF_ID_TURN1 1116
+#define RF_ID_SHININESS 1117
+#define RF_ID_SHINSTRENGTH 1118
+#define RF_ID_SELF_ILLUMINATION 1119
+#define RF_ID_TRANSPARANCY 1120
+#define RF_ID_BUMP_PERCENT 1121
+#define RF_ID_REFRACTION 1122
+#define RF_ID_KOEFFICIENT 1123
+#define RF_ID_ABERRATION 1124
+#define RF_ID_LIGHT_MULTIPLAY 1125
+#define RF_ID_FIELD_LAST 1125
+#define RF_ID_LABEL_OFFSET 100
+
+/* Captions of the page's other controls (labels, not read back). */
+#define RF_ID_LABEL_RENDER_MODE 1240
+#define RF_ID_LABEL_EFFECT 1241
+#define RF_ID_LABEL_MASK_KIND 1242
+#define RF_ID_LABEL_GROW_DIRECT 1243
+#define RF_ID_LABEL_POSITION 1244
+#define RF_ID_LABEL_ROTATE_X 1245
+#define RF_ID_LABEL_X 1246
+#define RF_ID_LABEL_Y 1247
+#define RF_ID_LABEL_BACKGROUND 1248
+#define RF_ID_LABEL_LIGHT 1249
+#define RF_ID_LABEL_DIFFUSE 1250
+#define RF_ID_LABEL_SPECULARE 1251
+#define RF_ID_LABEL_LIGHT_COLOR 1252
+#define RF_ID_GROUP_SHAPE 1253
+#define RF_ID_GROUP_GROWTH 1254
+#define RF_ID_GROUP_MATERIAL 1255
+#define RF_ID_GROUP_LIGHT 1256
+#define RF_ID_GROUP_GLASS 1257
+
+/* The Material page. */
+#define RF_ID_DIFFUSE 1260
+#define RF_ID_SPECULARE 1261
+#define RF_ID_LIGHT 1262
+#define RF_ID_LIGHT_COLOR 1263
+#define RF_ID_USE_GLASS 1264
+
+/* The preset panel and the name dialog. */
+#define RF_ID_BASIC_LIST 1300
+#define RF_ID_USER_LIST 1301
+#define RF_ID_BASIC_PATH 1302
+#define RF_ID_USER_PATH 1303
+#define RF_ID_SAVE 1304
+#define RF_ID_DELETE 1305
+#define RF_ID_BASIC_TITLE 1306
+#define RF_ID_USER_TITLE 1307
+#define RF_ID_PRESET_NAME 1310

@@ -29,6 +29,29 @@ namespace rf::ui {
 
 class MainDialog;
 
+// The dialog procedure of a window whose object came as the creation
+// parameter: WM_INITDIALOG keeps the object in the window's user data, and
+// every message it sees goes to the object's Handle. Nothing may unwind into
+// the system's dialog manager or the host: an exception answers "not
+// handled". Owner names this function its friend.
+template <class Owner>
+INT_PTR RouteDialogMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Owner* self = nullptr;
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<Owner*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+    self->window_ = window;
+  } else {
+    self = reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  }
+  if (!self) return FALSE;
+  try {
+    return self->Handle(message, wParam, lParam);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
 // The fonts of the dialog, Arial at heights that follow the density.
 struct DialogFonts {
   HFONT caption = nullptr;  // 13 pixels bold: field captions and group titles
@@ -58,6 +81,8 @@ class PageWindow {
 
  private:
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend INT_PTR RouteDialogMessage(HWND, UINT, WPARAM, LPARAM);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Setup();
   void SetupGeometry();
@@ -89,6 +114,8 @@ class PresetPanelWindow {
 
  private:
   static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend INT_PTR RouteDialogMessage(HWND, UINT, WPARAM, LPARAM);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void Fill(presets::Library library);
   void Selected(presets::Library library);
@@ -143,6 +170,8 @@ class MainDialog {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
+  template <class Owner>
+  friend INT_PTR RouteDialogMessage(HWND, UINT, WPARAM, LPARAM);
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   bool Init();
   void Destroy();

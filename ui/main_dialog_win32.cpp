@@ -109,21 +109,7 @@ DialogResult MainDialog::Run() {
 }
 
 INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  MainDialog* self = nullptr;
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<MainDialog*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-    self->window_ = window;
-  } else {
-    self = reinterpret_cast<MainDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  }
-  if (!self) return FALSE;
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    // Nothing may unwind into the system's dialog manager or the host.
-    return FALSE;
-  }
+  return RouteDialogMessage<MainDialog>(window, message, wParam, lParam);
 }
 
 bool MainDialog::Init() {

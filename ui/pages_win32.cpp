@@ -65,20 +65,7 @@ bool PageWindow::Create(HWND parent) {
 }
 
 INT_PTR CALLBACK PageWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  PageWindow* self = nullptr;
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<PageWindow*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-    self->window_ = window;
-  } else {
-    self = reinterpret_cast<PageWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  }
-  if (!self) return FALSE;
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    return FALSE;
-  }
+  return RouteDialogMessage<PageWindow>(window, message, wParam, lParam);
 }
 
 TContanerColor* PageWindow::Swatch(int32_t id) const {

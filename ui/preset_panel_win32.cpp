@@ -179,20 +179,7 @@ void PresetPanelWindow::DrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 INT_PTR CALLBACK PresetPanelWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  PresetPanelWindow* self = nullptr;
-  if (message == WM_INITDIALOG) {
-    self = reinterpret_cast<PresetPanelWindow*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-    self->window_ = window;
-  } else {
-    self = reinterpret_cast<PresetPanelWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  }
-  if (!self) return FALSE;
-  try {
-    return self->Handle(message, wParam, lParam);
-  } catch (...) {
-    return FALSE;
-  }
+  return RouteDialogMessage<PresetPanelWindow>(window, message, wParam, lParam);
 }
 
 INT_PTR PresetPanelWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -9,14 +9,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "tools/hostlib/action_file.h"
 #include "tools/hostlib/descriptor_store.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using rf::fuzz::Check;
 
 void CheckOverlay(const rf::tools::HostDescriptor& d) {
   rf::ParameterRecord record;

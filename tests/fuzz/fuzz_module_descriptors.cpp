@@ -9,18 +9,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "host/descriptors.h"
 #include "host/interface/host_interface.h"
 #include "host/interface/result_codes.h"
 
 namespace {
 
+using rf::fuzz::Check;
+
 using namespace rf::host;
 using rf::kNoErr;
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
 
 struct Replay {
   const uint8_t* data = nullptr;

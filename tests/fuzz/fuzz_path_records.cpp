@@ -7,13 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "pattern/path_emitter.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using rf::fuzz::Check;
 
 uint32_t Take32(const uint8_t*& data, size_t& size) {
   uint32_t v = 0;

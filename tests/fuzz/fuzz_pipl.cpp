@@ -6,15 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "tools/hostlib/pipl.h"
 
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using rf::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (size_t(1) << 20)) return 0;

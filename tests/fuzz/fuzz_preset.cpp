@@ -8,13 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "presets/preset_file.h"
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using rf::fuzz::Check;
 
 bool IsScriptedByte(size_t offset) {
   for (const rf::ScriptedParameter& p : rf::kScriptedParameters) {

@@ -9,28 +9,12 @@
 #include <random>
 #include <string>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "presets/settings_file.h"
 
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-// The reader takes a path; each process writes files of its own.
-std::string TempPath(const char* what) {
-  static const std::string self = std::to_string(std::random_device{}());
-  return (std::filesystem::temp_directory_path() / ("rf-fuzz-" + self + "-" + what)).string();
-}
-
-bool WriteAll(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-  return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
+using rf::fuzz::Check;
+using rf::fuzz::TempPath;
+using rf::fuzz::WriteAll;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (size_t(2) << 20)) return 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/fuzz_support.h"
 #include "pattern/path_emitter.h"
 // The reader is compiled in: this target links none of the host's image
 // libraries.
@@ -16,9 +17,7 @@
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using rf::fuzz::Check;
 
 // A small document keeps the walk short: points lie within 127 image sizes.
 constexpr int32_t kWidth = 64, kHeight = 48;

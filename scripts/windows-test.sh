@@ -51,7 +51,10 @@ echo "Wine prefix ready in $(elapsed "$start")"
 # written by the Linux codecs.
 cross="$root/build-win/cross"
 linux=""
-lin="$root/${RF_LINUX_BUILD:-build}"
+case "${RF_LINUX_BUILD:-build}" in
+  /*) lin=$RF_LINUX_BUILD ;;
+  *) lin="$root/${RF_LINUX_BUILD:-build}" ;;
+esac
 if [ -x "$lin/bin/rimeflower" ] && [ -x "$lin/tests/tools/imagefile/cross_check" ]; then
   linux="$lin/bin/rimeflower"
   check="$lin/tests/tools/imagefile/cross_check"
@@ -103,8 +106,12 @@ cd "$cross"
 start=$(seconds)
 wine "$exe" demo -o demo-win.png --plugin-dir "$plugin_win" >/dev/null
 echo "rimeflower.exe demo took $(elapsed "$start")"
+# The control toolkit and the dialog, driven on a virtual display.
+"$root/scripts/windows-ui-test.sh"
+"$root/scripts/windows-dialog-test.sh"
+
 if [ -z "$linux" ]; then
-  echo "(no Linux build in build/: the Windows files are not compared with the Linux host's)"
+  echo "(no Linux build in $lin: the Windows files are not compared with the Linux host's)"
   exit 0
 fi
 # The JPEG's render is written as PNG, so that only one lossy step is compared.
@@ -150,5 +157,3 @@ done
 printf 'apply in.jpg (from the same decoded pixels): '
 "$check" compare out-linux-in.jpg.png out-win-in.jpg.png --max-diff 1 --max-fraction 0.001
 
-"$root/scripts/windows-ui-test.sh"
-"$root/scripts/windows-dialog-test.sh"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "resources/embedded_resources.h"
+#include "platform/platform.h"
 #include "tools/resgen/resource_bytes.h"
 
 namespace {
@@ -29,13 +29,10 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// What the Linux module reads from its own resources.
 Bytes Embedded(const char* type, int id) {
-  size_t count = 0;
-  const rf::resources::EmbeddedResource* table = rf::resources::EmbeddedResources(&count);
-  for (size_t i = 0; i < count; ++i)
-    if (std::strcmp(table[i].type, type) == 0 && table[i].id == id)
-      return Bytes(table[i].data, table[i].data + table[i].size);
-  return Bytes();
+  const rf::platform::ResourceBytes r = rf::platform::FindModuleResource(type, id);
+  return r.data ? Bytes(r.data, r.data + r.size) : Bytes();
 }
 
 uint32_t U32(const Bytes& b, size_t at) {
@@ -69,7 +66,6 @@ TEST(ResourceFiles, PiPLStartsAsHostsExpect) {
   const Bytes kind = {0x4D, 0x49, 0x42, 0x38, 0x64, 0x6E, 0x69, 0x6B, 0x00, 0x00,
                       0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x4D, 0x46, 0x42, 0x38};
   EXPECT_EQ(Bytes(p.begin() + 10, p.begin() + 30), kind);
-
 }
 
 // ---- The bump source picture ------------------------------------------------

@@ -14,11 +14,6 @@
 namespace rf::host {
 namespace {
 
-constexpr OSType Key(const char (&k)[5]) {
-  return (OSType(uint8_t(k[0])) << 24) | (OSType(uint8_t(k[1])) << 16) | (OSType(uint8_t(k[2])) << 8) |
-         OSType(uint8_t(k[3]));
-}
-
 // The document the fake host answers for, and what the plug-in asked.
 struct FakeDocument {
   std::vector<std::vector<uint8_t>> paths;
@@ -51,18 +46,18 @@ void WriteSimple(intptr_t* slot, int32_t value) {
 }
 
 OSErr GetProperty(OSType signature, OSType key, int32_t index, intptr_t* simple, Handle* complex) {
-  if (signature != Key("8BIM")) return -30901;
-  if (key == Key("nupa")) {
+  if (signature != FourCC("8BIM")) return -30901;
+  if (key == FourCC("nupa")) {
     if (g_doc->failCount || !simple) return -30901;
     WriteSimple(simple, int32_t(g_doc->paths.size()));
     return 0;
   }
-  if (key == Key("wkpa")) {
+  if (key == FourCC("wkpa")) {
     if (g_doc->failWorkPath || !simple) return -30901;
     WriteSimple(simple, g_doc->workPath);
     return 0;
   }
-  if (key == Key("path")) {
+  if (key == FourCC("path")) {
     g_doc->contentIndices.push_back(index);
     if (g_doc->failContents || !complex || index < 0 || size_t(index) >= g_doc->paths.size()) return -1;
     auto* h = new FakeHandle;

@@ -108,28 +108,17 @@ TEST_F(FilterRun, DefaultsSurviveBothDescriptorsUnchanged) {
   HostDocument doc = MakeDocument(16, 16, kModeRGBColor, 3);
   const RunReport report = Run(doc, &script);
   ASSERT_EQ(report.result, 0);
-  ParameterRecord back;
-  ResetToDefaults(back, true);
-  std::memset(reinterpret_cast<char*>(&back) + sizeof(WindowPlacement), 0x33,
-              sizeof(back) - sizeof(WindowPlacement));
-  ApplyDescriptor(report.descriptor, back);
-  for (const ScriptedParameter& p : kScriptedParameters)
-    EXPECT_EQ(GetFloatValue(back, p), GetFloatValue(defaults, p)) << p.name;
-  ParameterRecord fromRegistry;
-  ResetToDefaults(fromRegistry, true);
-  ApplyDescriptor(*host_->registry().Get(host::kRegistryKey), fromRegistry);
-  for (const ScriptedParameter& p : kScriptedParameters)
-    EXPECT_EQ(GetFloatValue(fromRegistry, p), GetFloatValue(defaults, p)) << p.name;
-}
-
-TEST_F(FilterRun, RepeatWithoutParametersKeepsTheRecord) {
-  HostDocument doc = MakeDocument(16, 16, kModeRGBColor, 3);
-  const HostDescriptor script = Script({{"RandomSeed", 99}});
-  ASSERT_EQ(Run(doc, &script).result, 0);
-  RunOptions repeat;
-  repeat.skipParameters = true;
-  ASSERT_EQ(host_->Run(doc, repeat).result, 0);
-  EXPECT_EQ(host_->ParametersForInspection()->RandomSeed, 99u);
+  // Read back over a scrambled record, so that a key left out shows.
+  for (const HostDescriptor* written : {&report.descriptor, host_->registry().Get(host::kRegistryKey)}) {
+    ASSERT_NE(written, nullptr);
+    ParameterRecord back;
+    ResetToDefaults(back, true);
+    std::memset(reinterpret_cast<char*>(&back) + sizeof(WindowPlacement), 0x33,
+                sizeof(back) - sizeof(WindowPlacement));
+    ApplyDescriptor(*written, back);
+    for (const ScriptedParameter& p : kScriptedParameters)
+      EXPECT_EQ(GetFloatValue(back, p), GetFloatValue(defaults, p)) << p.name;
+  }
 }
 
 TEST_F(FilterRun, ImageModesOtherThanRgbAndCmykPassThrough) {
@@ -144,57 +133,6 @@ TEST_F(FilterRun, ImageModesOtherThanRgbAndCmykPassThrough) {
   options.checkPiPL = false;
   EXPECT_EQ(host_->Run(doc, options).result, 0);
   EXPECT_EQ(doc.pixels, before);
-}
-
-size_t CountBlack(const HostDocument& doc) {
-  size_t black = 0;
-  for (size_t i = 0; i < doc.pixels.size(); i += doc.planes) {
-    bool all = true;
-    for (int c = 0; c < 3; ++c) all = all && doc.pixels[i + c] == 0;
-    black += all;
-  }
-  return black;
-}
-
-TEST_F(FilterRun, AlphaCutWithoutTransparencyLeavesUntouchedPixelsBlack) {
-  HostDocument doc = MakeDocument(200, 150, kModeRGBColor, 3);
-  const HostDescriptor script = Script({{"AlphaCut", 1}});
-  ASSERT_EQ(Run(doc, &script).result, 0);
-  EXPECT_GT(CountBlack(doc), size_t(200 * 150) / 2);
-}
-
-TEST_F(FilterRun, TransparencyPlaneIsCarriedThrough) {
-  HostDocument doc = MakeDocument(200, 150, kModeRGBColor, 4);
-  const std::vector<uint8_t> before = doc.pixels;
-  ASSERT_EQ(Run(doc).result, 0);
-  size_t same = 0;
-  for (size_t i = 3; i < before.size(); i += 4) same += doc.pixels[i] == before[i];
-  EXPECT_GT(same, size_t(200 * 150) / 2);
-}
-
-// CMYK goes through the host's colour conversion twice; colours without a
-// common ink component come back unchanged.
-TEST_F(FilterRun, CmykComesBackThroughTheColourSpaceSuite) {
-  for (int16_t planes : {4, 5}) {
-    HostDocument doc = MakeDocument(200, 100, kModeCMYKColor, planes);
-    for (size_t i = 0; i < doc.pixels.size(); i += planes) {
-      doc.pixels[i + 2] = 0;  // no yellow: CMY and K stay separable
-      doc.pixels[i + 3] = 0;
-    }
-    const std::vector<uint8_t> before = doc.pixels;
-    ASSERT_EQ(Run(doc).result, 0);
-    size_t close = 0, alphaKept = 0;
-    for (size_t i = 0; i < before.size(); i += planes) {
-      bool ok = true;
-      for (int c = 0; c < 4; ++c) ok = ok && std::abs(int(doc.pixels[i + c]) - int(before[i + c])) <= 2;
-      close += ok;
-      if (planes == 5) alphaKept += doc.pixels[i + 4] == before[i + 4];
-    }
-    EXPECT_GT(close, size_t(200 * 100) / 2) << planes;
-    if (planes == 5) {
-      EXPECT_GT(alphaKept, size_t(200 * 100) / 2);
-    }
-  }
 }
 
 TEST_F(FilterRun, CmykRowsWiderThanOneConversionCallComeOutWhole) {
@@ -212,22 +150,6 @@ TEST_F(FilterRun, CmykRowsWiderThanOneConversionCallComeOutWhole) {
   EXPECT_GT(same, before.size() * 9 / 10);
   // The far end of a row, past the first 32767 colours, is converted too.
   EXPECT_EQ(doc.pixels[(40000 - 1) * 4 + 3], 200);
-}
-
-TEST_F(FilterRun, SixteenBitDocumentsKeepTheirRange) {
-  HostDocument doc = MakeDocument(64, 64, kModeRGB48, 3, 16);
-  std::vector<uint16_t> samples(size_t(64) * 64 * 3);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = (i % 3 == 0) ? 32768 : (i % 3 == 1 ? 0 : 16384);
-  std::memcpy(doc.pixels.data(), samples.data(), doc.pixels.size());
-  ASSERT_EQ(Run(doc).result, 0);
-  std::vector<uint16_t> after(samples.size());
-  std::memcpy(after.data(), doc.pixels.data(), doc.pixels.size());
-  size_t close = 0;
-  for (size_t i = 0; i < samples.size(); ++i) {
-    EXPECT_LE(after[i], 32768);
-    close += std::abs(int(after[i]) - int(samples[i])) <= 129;
-  }
-  EXPECT_GT(close, samples.size() / 2);
 }
 
 TEST_F(FilterRun, WorksWithAMinimalHost) {
@@ -265,14 +187,8 @@ TEST_F(FilterRun, ShowingTheDialogOnPlaybackStillApplies) {
   EXPECT_EQ(host_->Run(doc, options).result, 0);
 }
 
-}  // namespace
-}  // namespace rf::tools
-
-namespace rf::tools {
-namespace {
-
 // (A runaway pattern's -108 is checked where the budget can be made small:
-// tests/scene.)
+// tests/pattern.)
 TEST_F(FilterRun, ACancelLeavesTheImageAlone) {
   HostDocument doc = MakeDocument(300, 200, kModeRGBColor, 3);
   const std::vector<uint8_t> before = doc.pixels;

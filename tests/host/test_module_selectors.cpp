@@ -82,11 +82,8 @@ class ModuleSelectors : public ::testing::Test {
   intptr_t slot_ = 0;
 };
 
-TEST_F(ModuleSelectors, BothEntryNamesAreExported) {
-  EXPECT_NE(platform::FindModuleSymbol(module_, "PluginMain1"), nullptr);
-}
-
 TEST_F(ModuleSelectors, ParametersCreatesBothHandlesAndResets) {
+  EXPECT_NE(platform::FindModuleSymbol(module_, "PluginMain1"), nullptr);  // the second entry name
   EXPECT_EQ(Call(kSelectorParameters), 0);
   ASSERT_NE(Handle(record_.parameters), nullptr);  // a copy: the field is packed
   ASSERT_NE(slot_, 0);
@@ -98,70 +95,57 @@ TEST_F(ModuleSelectors, ParametersCreatesBothHandlesAndResets) {
   EXPECT_EQ(g_locks, g_unlocks);
 }
 
-TEST_F(ModuleSelectors, HandleCreationFailureIsOutOfMemory) {
+TEST_F(ModuleSelectors, MissingHandlesAreResultCodes) {
+  EXPECT_EQ(Call(kSelectorStart), -30100);
+  EXPECT_EQ(Call(kSelectorFinish), -30100);
   g_failNew = true;
   EXPECT_EQ(Call(kSelectorParameters), -108);
   EXPECT_EQ(Handle(record_.parameters), nullptr);
   EXPECT_EQ(g_locks, 0);
-}
-
-TEST_F(ModuleSelectors, StartWithoutHandlesIsBadParameters) {
-  EXPECT_EQ(Call(kSelectorStart), -30100);
-  EXPECT_EQ(Call(kSelectorFinish), -30100);
-}
-
-TEST_F(ModuleSelectors, LockFailureIsOutOfMemory) {
+  g_failNew = false;
   ASSERT_EQ(Call(kSelectorParameters), 0);
   procs_.lockProc = [](Handle, Boolean) -> Ptr { return nullptr; };
   EXPECT_EQ(Call(kSelectorFinish), -108);
 }
 
-TEST_F(ModuleSelectors, AboutTouchesNoHandle) {
+TEST_F(ModuleSelectors, AboutAndUnknownSelectorsTouchNoHandle) {
   ASSERT_EQ(Call(kSelectorParameters), 0);
-  const int locks = g_locks, unlocks = g_unlocks, news = g_news;
+  const int before = g_news + g_locks + g_unlocks;
   AboutRecord about{};
   PlatformData platform{};
   about.platformData = &platform;
   EXPECT_EQ(Call(kSelectorAbout, &about), 0);
-  EXPECT_EQ(g_locks, locks);
-  EXPECT_EQ(g_unlocks, unlocks);
-  EXPECT_EQ(g_news, news);
+  for (int16_t selector : {6, -1, 1000}) EXPECT_EQ(Call(selector), 0) << selector;
+  EXPECT_EQ(g_news + g_locks + g_unlocks, before);
 }
 
-TEST_F(ModuleSelectors, UnknownSelectorsDoNothing) {
-  EXPECT_EQ(Call(6), 0);
-  EXPECT_EQ(Call(-1), 0);
-  EXPECT_EQ(Call(1000), 0);
-  EXPECT_EQ(g_news, 0);
-}
-
+// Both sides of the buffer limited to 256, a plane more for a mask, 32-bit
+// rectangles when offered, and a smaller limit the host set kept.
 TEST_F(ModuleSelectors, PrepareCreatesMissingHandlesAndLimitsBufferMemory) {
-  record_.bufferSpace = 12345;
-  EXPECT_EQ(Call(kSelectorPrepare), 0);
+  uint8_t mask = 0;
+  const struct {
+    PIRect rect;
+    bool masked, big;
+    int32_t maxSpace, expected;
+  } cases[] = {{{0, 0, 300, 400}, false, false, 1 << 30, 2 * 3 * 256 * 256},
+               {{0, 0, 10, 20}, true, false, 1 << 30, 2 * 4 * 20 * 10},
+               {{0, 0, 10, 20}, true, false, 100, 100},
+               {{0, 0, 300, 400}, false, true, 1 << 30, 2 * 3 * 50 * 256}};
+  for (const auto& c : cases) {
+    BigDocumentStruct big{};
+    big.filterRect32 = VRect{0, 0, 100000, 50};
+    record_.bigDocumentData = c.big ? &big : nullptr;
+    record_.maskData = c.masked ? &mask : nullptr;
+    record_.filterRect = c.rect;
+    record_.maxSpace = c.maxSpace;
+    record_.bufferSpace = 12345;
+    EXPECT_EQ(Call(kSelectorPrepare), 0);
+    EXPECT_EQ(record_.maxSpace, c.expected) << c.expected;
+    EXPECT_EQ(record_.bufferSpace, 0);
+    EXPECT_EQ(big.PluginUsing32BitCoordinates, c.big ? 1 : 0);
+  }
   ASSERT_NE(Handle(record_.parameters), nullptr);  // a copy: the field is packed
   EXPECT_EQ(Params().windowPlacement.left, 100);
-  EXPECT_EQ(record_.bufferSpace, 0);
-  EXPECT_EQ(record_.maxSpace, 2 * 3 * 256 * 256);  // both sides limited to 256
-}
-
-TEST_F(ModuleSelectors, PrepareCountsTheMaskPlaneAndKeepsASmallerLimit) {
-  uint8_t mask = 0;
-  record_.maskData = &mask;
-  record_.filterRect = PIRect{0, 0, 10, 20};
-  EXPECT_EQ(Call(kSelectorPrepare), 0);
-  EXPECT_EQ(record_.maxSpace, 2 * 4 * 20 * 10);
-  record_.maxSpace = 100;
-  EXPECT_EQ(Call(kSelectorPrepare), 0);
-  EXPECT_EQ(record_.maxSpace, 100);
-}
-
-TEST_F(ModuleSelectors, PrepareUsesThirtyTwoBitRectanglesWhenOffered) {
-  BigDocumentStruct big{};
-  big.filterRect32 = VRect{0, 0, 100000, 50};
-  record_.bigDocumentData = &big;
-  EXPECT_EQ(Call(kSelectorPrepare), 0);
-  EXPECT_EQ(big.PluginUsing32BitCoordinates, 1);
-  EXPECT_EQ(record_.maxSpace, 2 * 3 * 50 * 256);
 }
 
 TEST_F(ModuleSelectors, ContinueAsksForNothingMore) {
@@ -170,12 +154,8 @@ TEST_F(ModuleSelectors, ContinueAsksForNothingMore) {
   record_.outRect = PIRect{1, 1, 5, 5};
   record_.maskRect = PIRect{0, 0, 3, 3};
   EXPECT_EQ(Call(kSelectorContinue), 0);
-  for (const PIRect& r : {record_.inRect, record_.outRect, record_.maskRect}) {
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.bottom, 0);
-    EXPECT_EQ(r.right, 0);
-  }
+  for (const PIRect& r : {record_.inRect, record_.outRect, record_.maskRect})
+    EXPECT_TRUE(r.top == 0 && r.left == 0 && r.bottom == 0 && r.right == 0);
 }
 
 // The module finds its folders by cutting its own 16-character file name

@@ -1,3 +1,6 @@
+// The parameter record's scripting table: keys, names, narrowing on store,
+// ranges and the pattern list. (Resetting to the defaults is checked where
+// presets apply "Default".)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,15 +18,6 @@ ParameterRecord Defaults() {
   std::memset(&r, 0xAB, sizeof(r));
   ResetToDefaults(r, true);
   return r;
-}
-
-TEST(ParameterRecord, DefaultWithoutWindowPlacementKeepsIt) {
-  ParameterRecord r = Defaults();
-  r.windowPlacement.left = 5;
-  r.MinInterval = 99;
-  ResetToDefaults(r, false);
-  EXPECT_EQ(r.windowPlacement.left, 5);
-  EXPECT_NE(r.MinInterval, 99.0f);
 }
 
 TEST(ScriptedParameters, FortySevenDistinctKeysAndFieldsInsideTheRecord) {

@@ -1,3 +1,4 @@
+// Sixteen-bit samples (0..32768) and the module's eight bits, both ways.
 #include <gtest/gtest.h>
 
 #include "host/filter_run.h"
@@ -5,16 +6,9 @@
 namespace rf::host {
 namespace {
 
-TEST(SampleDepth, SixteenBitSamplesReadAsEightBits) {
-  EXPECT_EQ(SampleFrom16(32768), 255);
-  EXPECT_EQ(SampleFrom16(32767), 255);
-  EXPECT_EQ(SampleFrom16(128), 1);
-  EXPECT_EQ(SampleFrom16(127), 0);
-  EXPECT_EQ(SampleFrom16(0), 0);
-  EXPECT_EQ(SampleFrom16(65535), 255);  // out of range stays in range
-}
-
-TEST(SampleDepth, EightBitValuesComeBackWhereTheyWereRead) {
+TEST(SampleDepth, RoundsToTheNearestLevelAndEightBitValuesComeBack) {
+  const std::pair<uint16_t, int> edges[] = {{32768, 255}, {32767, 255}, {128, 1}, {127, 0}, {0, 0}, {65535, 255}};
+  for (const auto& [wide, narrow] : edges) EXPECT_EQ(SampleFrom16(wide), narrow) << wide;
   for (int v = 0; v < 256; ++v) {
     const uint16_t wide = SampleTo16(uint8_t(v));
     EXPECT_LE(wide, 32768);

@@ -1,3 +1,5 @@
+// Contour lines from traced borders: clean-up, subdivision, weights, the
+// clamped arguments and the memory budget.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -37,8 +39,10 @@ TEST(BuildContourLines, OneValueSucceedsWithNothingAndEmptyMasksFailLeavingOutpu
   int32_t vc = -7, sc = -7;
   ContourVertex* v = nullptr;
   ContourSegment* s = nullptr;
-  EXPECT_FALSE(b.BuildContourLines(0, 5, 0, &byte, 1.0f, 30, vc, sc, v, s));
-  EXPECT_STREQ(b.LastError(), "Error! CMeshBuilder::LoadMask: Cannot load input mask!");
+  for (auto [w, h] : {std::pair{0, 5}, {4, 0}, {-1, 5}}) {
+    EXPECT_FALSE(b.BuildContourLines(w, h, w, &byte, 1.0f, 30, vc, sc, v, s)) << w << " x " << h;
+    EXPECT_STREQ(b.LastError(), "Error! CMeshBuilder::LoadMask: Cannot load input mask!");
+  }
   EXPECT_FALSE(b.BuildContourLines(5, 5, 5, nullptr, 1.0f, 30, vc, sc, v, s));
   EXPECT_EQ(vc + sc, -14);
   EXPECT_TRUE(v == nullptr && s == nullptr);

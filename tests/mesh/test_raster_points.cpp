@@ -1,3 +1,4 @@
+// Rasters with guarded access, and the index that makes nearby points one.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -37,25 +38,6 @@ TEST(Raster, FailedCreateGuardedAccessAndStride) {
 }
 
 CMyPoint* Raw(const PointRef& p) { return p.get(); }
-
-TEST(PointIndex, FindsPointsWithinOneHundredth) {
-  PointIndex index;
-  PointRef a = index.FindOrInsert(3.0f, 4.0f, -10.0f);
-  EXPECT_EQ(Raw(index.FindOrInsert(3.009f, 3.991f, -10.0f)), Raw(a));
-  EXPECT_NE(Raw(index.FindOrInsert(3.011f, 4.0f, -10.0f)), Raw(a));
-  EXPECT_NE(Raw(index.FindOrInsert(3.0f, 4.0f, -9.98f)), Raw(a));
-  EXPECT_EQ(index.Size(), 3u);
-  // Many points on a half-pixel grid: every lookup at the same x finds its
-  // own point, in whatever order the points came.
-  std::vector<PointRef> grid;
-  for (int i = 0; i < 40; ++i)
-    for (int j = 0; j < 40; ++j) grid.push_back(index.FindOrInsert(float((i * 17) % 40) * 0.5f, j * 0.5f, -10.0f));
-  for (int i = 0; i < 40; ++i)
-    for (int j = 0; j < 40; ++j)
-      ASSERT_EQ(Raw(index.FindOrInsert(float((i * 17) % 40) * 0.5f, j * 0.5f - 0.004f, -10.0f)),
-                Raw(grid[size_t(i * 40 + j)]));
-  EXPECT_EQ(index.Size(), 2u + 1600u);  // (3, 4) was already there
-}
 
 // The lines depend on which of several nearby points a lookup answers, and
 // that is the answer of a std::set ordered by x, y and z with points within

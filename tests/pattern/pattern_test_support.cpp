@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <gtest/gtest.h>
+
 namespace rf::pattern::test_support {
 
 ParameterRecord RecordFor(uint8_t effectKind, uint8_t patternKind) {
@@ -17,6 +19,15 @@ std::vector<PatternTriangle> Triangles(const PatternList& list) {
   std::vector<PatternTriangle> out;
   for (const RFTrNode* n = list.First(); n; n = n->next) out.push_back(*n->triangle);
   return out;
+}
+
+std::vector<PatternTriangle> GrowFixed(const ParameterRecord& r, int width, int height) {
+  const ImageGeometry geometry = FinalGeometry(width, height);
+  Emitter e;
+  BuildFixedEmitter(r.MaskKind, geometry, e);
+  PatternList list;
+  EXPECT_EQ(GrowPattern(r, &e, geometry, RunHooks{}, 0, list), GrowthStatus::Ok);
+  return Triangles(list);
 }
 
 bool AllFinite(const std::vector<PatternTriangle>& triangles) {

@@ -13,6 +13,10 @@ ParameterRecord RecordFor(uint8_t effectKind, uint8_t patternKind);
 
 std::vector<PatternTriangle> Triangles(const PatternList& list);
 
+// The pattern grown from the fixed layout of the record's MaskKind, at
+// full size; the growth must succeed.
+std::vector<PatternTriangle> GrowFixed(const ParameterRecord& r, int width = 1000, int height = 750);
+
 bool AllFinite(const std::vector<PatternTriangle>& triangles);
 bool SameTriangle(const PatternTriangle& a, const PatternTriangle& b);
 

@@ -20,21 +20,12 @@ struct Golden {
   uint64_t hash;
 };
 
-std::vector<PatternTriangle> Grow(const Golden& g) {
-  ParameterRecord r = RecordFor(g.effectKind, g.patternKind);
-  r.MaskKind = g.maskKind;
-  const ImageGeometry geometry = FinalGeometry(1000, 750);
-  Emitter e;
-  BuildFixedEmitter(r.MaskKind, geometry, e);
-  PatternList list;
-  EXPECT_EQ(GrowPattern(r, &e, geometry, RunHooks{}, 0, list), GrowthStatus::Ok);
-  return Triangles(list);
-}
-
 void ExpectGolden(const Golden& g) {
   SCOPED_TRACE(testing::Message() << "EffectKind " << int(g.effectKind) << ", PatternKind " << int(g.patternKind)
                                   << ", MaskKind " << int(g.maskKind));
-  const auto t = Grow(g);
+  ParameterRecord r = RecordFor(g.effectKind, g.patternKind);
+  r.MaskKind = g.maskKind;
+  const auto t = test_support::GrowFixed(r);
   EXPECT_TRUE(AllFinite(t));
   EXPECT_EQ(t.size(), g.count);
   EXPECT_EQ(ShapeHash(t), g.hash) << "0x" << std::hex << ShapeHash(t);

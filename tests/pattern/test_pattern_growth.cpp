@@ -13,6 +13,7 @@ namespace rf::pattern {
 namespace {
 
 using test_support::AllFinite;
+using test_support::GrowFixed;
 using test_support::RecordFor;
 using test_support::SameTriangle;
 using test_support::StraightEmitter;
@@ -157,14 +158,6 @@ TEST(EmitterWalk, AllDirectionsCyclesThroughTheSevenKinds) {
   EXPECT_FALSE(SameTriangle(byKind[1][9 * 20 + 1], byKind[2][9 * 20 + 1]));
 }
 
-std::vector<PatternTriangle> GrowDefault(const ParameterRecord& r, int width = 1000, int height = 750) {
-  Emitter e;
-  BuildFixedEmitter(r.MaskKind, FinalGeometry(width, height), e);
-  PatternList list;
-  EXPECT_EQ(GrowPattern(r, &e, FinalGeometry(width, height), RunHooks{}, 0, list), GrowthStatus::Ok);
-  return Triangles(list);
-}
-
 TEST(GrowPattern, SameSeedSameListOtherSeedOtherList) {
   const uint8_t kinds[][2] = {{1, 1}, {1, 3}, {2, 1}, {2, 3}, {3, 1}, {3, 4}};
   for (const auto& k : kinds) {
@@ -172,13 +165,13 @@ TEST(GrowPattern, SameSeedSameListOtherSeedOtherList) {
     // never make: they look the same for every seed.
     SCOPED_TRACE(testing::Message() << int(k[0]) << "/" << int(k[1]));
     ParameterRecord r = RecordFor(k[0], k[1]);
-    const auto a = GrowDefault(r), b = GrowDefault(r);
+    const auto a = GrowFixed(r), b = GrowFixed(r);
     ASSERT_EQ(a.size(), b.size());
     ASSERT_GT(a.size(), 0u);
     for (size_t i = 0; i < a.size(); ++i) ASSERT_TRUE(SameTriangle(a[i], b[i])) << i;
     r.RandomSeed = 1;
     const bool seedFree = k[0] == kFamilySingle && k[1] == 4;
-    EXPECT_EQ(test_support::ShapeHash(a) == test_support::ShapeHash(GrowDefault(r)), seedFree);
+    EXPECT_EQ(test_support::ShapeHash(a) == test_support::ShapeHash(GrowFixed(r)), seedFree);
   }
 }
 
@@ -188,7 +181,7 @@ TEST(GrowPattern, TinyImagesAndWildValuesStayFinite) {
     for (uint8_t kind = 1; kind <= (family == 3 ? 4 : 3); ++kind) {
       for (const auto& s : sizes) {
         SCOPED_TRACE(testing::Message() << int(family) << "/" << int(kind) << " " << s[0] << "x" << s[1]);
-        EXPECT_TRUE(AllFinite(GrowDefault(RecordFor(family, kind), s[0], s[1])));
+        EXPECT_TRUE(AllFinite(GrowFixed(RecordFor(family, kind), s[0], s[1])));
       }
     }
   }
@@ -209,7 +202,7 @@ TEST(GrowPattern, TinyImagesAndWildValuesStayFinite) {
 
 TEST(GrowPattern, StopsAtTheTriangleBudget) {
   ParameterRecord r = RecordFor(kFamilyFloral, 3);
-  const size_t n = GrowDefault(r).size();
+  const size_t n = GrowFixed(r).size();
   ASSERT_GT(n, 100u);
   const uint64_t perTriangle = PatternList::BytesPerTriangle() + kSceneBytesPerTriangle;
   Emitter e;

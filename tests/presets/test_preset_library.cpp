@@ -1,3 +1,6 @@
+// The preset libraries and the dialog's preset panel over a folder made by
+// each test: listing, loading, saving, overwriting, deleting, subfolders and
+// names that must not reach outside the library.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -176,39 +179,17 @@ struct Script {
   }
 };
 
-TEST_F(LibraryTest, SaveTypedWithTheExtensionWritesItOnce) {
+TEST_F(LibraryTest, SaveWritesOnceAndAsksBeforeOverwriting) {
   PresetPanel panel(libraries_);
-  Script script{{"Glacier.rmfpst"}, {}, {}};
-  EXPECT_EQ(panel.Save(Defaults(), script.Questions()), SaveOutcome::Saved);
+  ParameterRecord r = Defaults();
+  Script typed{{"Glacier.rmfpst"}, {}, {}};  // typed with the extension: written once
+  EXPECT_EQ(panel.Save(r, typed.Questions()), SaveOutcome::Saved);
   EXPECT_EQ(Read("User/Glacier.rmfpst"), std::string(testing::kDefaultPresetText));
   EXPECT_FALSE(Exists("User/Glacier.rmfpst.rmfpst"));
   EXPECT_EQ(panel.Entries(Library::User), (Entries{"\tSub", "Broken", "Mine", "Glacier"}));
-  EXPECT_TRUE(script.asked.empty());
-}
+  EXPECT_TRUE(typed.asked.empty());
 
-TEST_F(LibraryTest, OverwriteAsksAndAddsNoSecondEntry) {
-  PresetPanel panel(libraries_);
-  ParameterRecord r = Defaults();
-  ParameterRecord ignoredSelection = Defaults();
-  panel.Select(Library::User, 2, ignoredSelection);  // "Mine"
-  r.BackgroundColor = 77;
-
-  Script yes{{"Mine"}, {OverwriteAnswer::Yes}, {}};
-  EXPECT_EQ(panel.Save(r, yes.Questions()), SaveOutcome::Overwritten);
-  EXPECT_EQ(yes.asked, Entries{"Mine"});
-  EXPECT_EQ(panel.Entries(Library::User), (Entries{"\tSub", "Broken", "Mine"}));
-  EXPECT_EQ(panel.Selection(Library::User), -1);
-  EXPECT_FALSE(panel.DeleteEnabled());
-  ParameterRecord back = Defaults();
-  ASSERT_TRUE(libraries_.Load(Library::User, "Mine", back));
-  EXPECT_EQ(back.BackgroundColor, 77u);
-}
-
-TEST_F(LibraryTest, OverwriteNoAsksForAnotherNameAndCancelWritesNothing) {
-  PresetPanel panel(libraries_);
-  ParameterRecord r = Defaults();
   const std::string before = Read("User/Mine.rmfpst");
-
   Script no{{"Mine", "Other"}, {OverwriteAnswer::No}, {}};
   EXPECT_EQ(panel.Save(r, no.Questions()), SaveOutcome::Saved);
   EXPECT_EQ(no.nameCalls, 2u);
@@ -219,11 +200,22 @@ TEST_F(LibraryTest, OverwriteNoAsksForAnotherNameAndCancelWritesNothing) {
   EXPECT_EQ(panel.Save(r, cancel.Questions()), SaveOutcome::Cancelled);
   EXPECT_EQ(cancel.asked, Entries{"Mine"});
   EXPECT_EQ(Read("User/Mine.rmfpst"), before);
+  for (Script nothing : {Script{{}, {}, {}}, Script{{""}, {}, {}}})
+    EXPECT_EQ(panel.Save(r, nothing.Questions()), SaveOutcome::Cancelled);
 
-  Script cancelled{{}, {}, {}};
-  EXPECT_EQ(panel.Save(r, cancelled.Questions()), SaveOutcome::Cancelled);
-  Script blank{{""}, {}, {}};
-  EXPECT_EQ(panel.Save(r, blank.Questions()), SaveOutcome::Cancelled);
+  // Overwriting adds no second entry and leaves nothing selected.
+  ParameterRecord ignoredSelection = Defaults();
+  panel.Select(Library::User, 2, ignoredSelection);  // "Mine"
+  r.BackgroundColor = 77;
+  Script yes{{"Mine"}, {OverwriteAnswer::Yes}, {}};
+  EXPECT_EQ(panel.Save(r, yes.Questions()), SaveOutcome::Overwritten);
+  EXPECT_EQ(yes.asked, Entries{"Mine"});
+  EXPECT_EQ(panel.Entries(Library::User), (Entries{"\tSub", "Broken", "Mine", "Glacier", "Other"}));
+  EXPECT_EQ(panel.Selection(Library::User), -1);
+  EXPECT_FALSE(panel.DeleteEnabled());
+  ParameterRecord back = Defaults();
+  ASSERT_TRUE(libraries_.Load(Library::User, "Mine", back));
+  EXPECT_EQ(back.BackgroundColor, 77u);
 }
 
 TEST_F(LibraryTest, DeletePresetAndFolderEntries) {

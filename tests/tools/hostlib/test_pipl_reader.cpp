@@ -271,7 +271,6 @@ TEST(ReadModulePiPL, ModulesWithoutAUsablePiPLAreRefused) {
   Bytes elf = {0x7F, 'E', 'L', 'F', 2, 1, 1, 0};
   elf.resize(4096, 0);
   const std::pair<Bytes, const char*> cases[] = {
-      {Bytes{'h', 'e', 'l', 'l', 'o'}, "not a filter module"},
       {BuildPEImage({{"#2", 998, 1033, {1}}}), "no PIPL resource"},
       {BuildPEImage({{"PIPL", 16000, 1033, broken}}), "malformed PiPL"},
       {elf, "carries no PiPL"},

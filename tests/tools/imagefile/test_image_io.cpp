@@ -43,9 +43,6 @@ TEST(ImageIo, EveryLayoutRoundTrips) {
 TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   std::string error;
   Image image;
-  EXPECT_FALSE(ReadImage(Temp("missing.png"), image, error));
-  EXPECT_NE(error.find("missing.png"), std::string::npos);
-
   WriteBytes(Temp("empty.png"), "");
   EXPECT_FALSE(ReadImage(Temp("empty.png"), image, error));
 

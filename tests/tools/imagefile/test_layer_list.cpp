@@ -96,7 +96,6 @@ TEST(LayerList, RefusesWhatItCannotMeanWithTheLineOrLayerAtFault) {
       {"open quote", "rimeflower layers\nlayer \"a.png target\n", "line 2: a quote is not closed"},
       {"no file", "rimeflower layers\nlayer\n", "a layer needs a file"},
       {"other line", "rimeflower layers\nlayers a.png\n", "expected 'layer FILE"},
-      {"missing file", "rimeflower layers\nlayer gone.png\n" + target, "layer 'gone' (line 2)"},
       {"damaged file", "rimeflower layers\nlayer damaged.png\n" + target, "layer 'damaged' (line 2)"},
       {"another size", "rimeflower layers\nlayer small.png\n" + target, "is 7 x 6 RGB, the target 8 x 6 RGB"},
       {"another mode", "rimeflower layers\nlayer cmyk.tif\n" + target, "is 8 x 6 CMYK"},

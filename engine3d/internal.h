@@ -189,6 +189,10 @@ struct Frame {
   float* sharedDepth = nullptr;
   Plane backgroundCopy;
   float* refractDepth = nullptr;
+  // Per material, its bump map's texel heights for this render (see
+  // BumpTexelHeights), or null where they are read from the bitmap.
+  const float* const* bumpSums = nullptr;
+  int bumpSumCount = 0;
 };
 
 // Counts work and, every few thousand pixels, asks whether the render is
@@ -319,6 +323,7 @@ struct Surface {
   const __Texture* opacityMap = nullptr;
   const __Texture* bumpMap = nullptr;
   const __Texture* reflectionMap = nullptr;
+  const float* bumpSums = nullptr;  // the bump map's texel heights, or null
   float bumpHeight = 0;
   const light3ds* lights = nullptr;
   int lightCount = 0;
@@ -338,6 +343,11 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
 float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
                  __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
                  __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]);
+// The bump map's height at every texel (the sum of its blue, green and red
+// in the render's channel units), the same floats the shading would read
+// texel by texel; `out` holds width x height.
+void BumpTexelHeights(const __Texture& t, int maxChannel, float* out);
+
 // The surface of a triangle for ShadePixel (left unprepared when a caller's
 // function shades).
 void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out);

@@ -328,6 +328,8 @@ struct RenderContext::Buffers {
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
   std::vector<int> bandStart, order, boxes;
+  std::vector<float> bumpHeights;
+  std::vector<const float*> bumpSums;
 
   // Gives back what only a render drawn as one band needed: the glass
   // images and band images of the whole image's height.
@@ -351,6 +353,10 @@ struct RenderContext::Buffers {
       v->clear();
       v->shrink_to_fit();
     }
+    bumpHeights.clear();
+    bumpHeights.shrink_to_fit();
+    bumpSums.clear();
+    bumpSums.shrink_to_fit();
   }
 };
 
@@ -573,6 +579,61 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
   return true;
 }
 
+// Works out the texel heights of every material's bump map once per render,
+// rather than three channels per texel read. Materials sharing a bitmap
+// share its heights; bitmaps past a few megabytes of heights in all are
+// left to be read texel by texel.
+void PrepareBumpHeights(Frame& f, RenderContext::Buffers& buffers) {
+  constexpr size_t kMostHeights = size_t(1) << 22;
+  const Scene& scene = f.scene;
+  f.bumpSums = nullptr;
+  f.bumpSumCount = 0;
+  if (!scene.textures || scene.materialCount < 1) return;
+  auto bumpOf = [&](int m) -> const __Texture* {
+    const __Texture& t = scene.textures[size_t(m) * 4 + 2];
+    if (!t.present || !t.pixels || t.width < 1 || t.height < 1) return nullptr;
+    return &t;
+  };
+  auto same = [](const __Texture* a, const __Texture* b) {
+    return a && b && a->pixels == b->pixels && a->width == b->width && a->height == b->height &&
+           a->isDeep == b->isDeep;
+  };
+  try {
+    std::vector<size_t> start(size_t(scene.materialCount), SIZE_MAX);
+    size_t total = 0;
+    const __Texture* last = nullptr;
+    size_t lastStart = SIZE_MAX;
+    for (int m = 0; m < scene.materialCount; ++m) {
+      const __Texture* t = bumpOf(m);
+      if (!t) continue;
+      if (same(t, last)) {
+        start[size_t(m)] = lastStart;
+        continue;
+      }
+      const size_t texels = size_t(t->width) * size_t(t->height);
+      last = t;
+      lastStart = SIZE_MAX;
+      if (texels > kMostHeights - total) continue;
+      start[size_t(m)] = lastStart = total;
+      total += texels;
+    }
+    if (total == 0) return;
+    buffers.bumpHeights.resize(total);
+    buffers.bumpSums.assign(size_t(scene.materialCount), nullptr);
+    for (int m = 0; m < scene.materialCount; ++m) {
+      if (start[size_t(m)] == SIZE_MAX) continue;
+      float* heights = buffers.bumpHeights.data() + start[size_t(m)];
+      if (m == 0 || start[size_t(m)] != start[size_t(m) - 1])
+        BumpTexelHeights(*bumpOf(m), f.maxChannel, heights);
+      buffers.bumpSums[size_t(m)] = heights;
+    }
+  } catch (const std::bad_alloc&) {
+    return;  // the shading reads the bitmaps instead
+  }
+  f.bumpSums = buffers.bumpSums.data();
+  f.bumpSumCount = scene.materialCount;
+}
+
 int ThreadCount(const RenderControl& control) {
   int threads = control.threads;
   // The processors this process may run on: a host or the user may have
@@ -646,6 +707,7 @@ RenderStatus RasterScene(RenderContext& context, const RenderControl& control,
   while (prepared < threads && runner.Prepare(prepared)) ++prepared;
   if (prepared == 0) return RenderStatus::OutOfMemory;
   if (!BinTriangles(f, buffers, bandRows, bandCount)) return RenderStatus::OutOfMemory;
+  if (sw.drawMode != 0) PrepareBumpHeights(f, buffers);
 
   light3ds createdLight{};
   f.defaultLight = InstalledDefaultLight();

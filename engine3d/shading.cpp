@@ -141,6 +141,9 @@ double Wrap(double s, int size) {
   return s;
 }
 
+// Texels per side of a map's footprint grid, at most.
+constexpr int kMapFootprintCap = 10;
+
 struct TexelPoint {
   double s, t;
 };
@@ -202,8 +205,8 @@ Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
   const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
   const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
   if (ds + dt <= 2) return f;
-  f.ns = GridCount(ds, 10);
-  f.nt = GridCount(dt, 10);
+  f.ns = GridCount(ds, kMapFootprintCap);
+  f.nt = GridCount(dt, kMapFootprintCap);
   f.from = before;
   f.to = here;
   return f;
@@ -234,32 +237,73 @@ Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
   return {sum.r / n, sum.g / n, sum.b / n, sum.a / n};
 }
 
+// A bump map's texel heights: from the render's table of channel sums when
+// it has one, else read from the bitmap.
+struct BumpHeights {
+  const __Texture& t;
+  const float* sums;
+  int maxChannel;
+  float At(int column, int row) const {
+    if (sums) return sums[size_t(row) * size_t(t.width) + size_t(column)];
+    return ChannelSum(t, column, row, maxChannel);
+  }
+};
+
 // Height differences towards the right and the lower neighbour.
-void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
-                const __PrevInfo* previous, int quality, int maxChannel, float& alongX,
-                float& alongY) {
+void BumpSlopes(const map3ds& map, const BumpHeights& heights, float u, float v,
+                const __PrevInfo* previous, int quality, float& alongX, float& alongY) {
+  const __Texture& t = heights.t;
   const TexelPoint here = TexelPosition(map, t, u, v);
   const Footprint f = FootprintOf(map, t, here, previous, quality);
   if (f.ns == 0) {
     const int i = Truncated(here.s, t.width), j = Truncated(here.t, t.height);
-    const float centre = ChannelSum(t, i, j, maxChannel);
-    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j, maxChannel) - centre;
-    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1), maxChannel) - centre;
+    const float centre = heights.At(i, j);
+    alongX = heights.At(std::min(i + 1, t.width - 1), j) - centre;
+    alongY = heights.At(i, std::min(j + 1, t.height - 1)) - centre;
     return;
   }
   // Both positions are wrapped into the bitmap, so the offsets are finite
   // and smaller than it.
   const int offsetS = int(std::max(std::fabs(f.to.s - f.from.s), 1.0));
   const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
-  float centre = 0, right = 0, lower = 0;
-  ForEachFootprintTexel(f, t, [&](int i, int j) {
-    centre += ChannelSum(t, i, j, maxChannel);
-    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j, maxChannel);
-    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height), maxChannel);
-  });
+  // The grid's columns depend only on its column index and its rows only on
+  // its row index.
+  int columns[kMapFootprintCap], right[kMapFootprintCap];
+  int rows[kMapFootprintCap], lower[kMapFootprintCap];
+  const double stepS = (f.to.s - f.from.s) / f.ns, stepT = (f.to.t - f.from.t) / f.nt;
+  for (int a = 0; a < f.ns; ++a) {
+    columns[a] = Truncated(f.from.s + a * stepS, t.width);
+    right[a] = int((columns[a] + int64_t(offsetS)) % t.width);
+  }
+  for (int b = 0; b < f.nt; ++b) {
+    rows[b] = Truncated(f.from.t + b * stepT, t.height);
+    lower[b] = int((rows[b] + int64_t(offsetT)) % t.height);
+  }
+  float centre = 0, toRight = 0, toLower = 0;
+  if (heights.sums) {
+    const float* sums = heights.sums;
+    const size_t width = size_t(t.width);
+    for (int b = 0; b < f.nt; ++b) {
+      const float* row = sums + size_t(rows[b]) * width;
+      const float* below = sums + size_t(lower[b]) * width;
+      for (int a = 0; a < f.ns; ++a) {
+        centre += row[columns[a]];
+        toRight += row[right[a]];
+        toLower += below[columns[a]];
+      }
+    }
+  } else {
+    for (int b = 0; b < f.nt; ++b) {
+      for (int a = 0; a < f.ns; ++a) {
+        centre += heights.At(columns[a], rows[b]);
+        toRight += heights.At(right[a], rows[b]);
+        toLower += heights.At(columns[a], lower[b]);
+      }
+    }
+  }
   const float n = float(f.ns * f.nt);
-  alongX = (right - centre) / n;
-  alongY = (lower - centre) / n;
+  alongX = (toRight - centre) / n;
+  alongY = (toLower - centre) / n;
 }
 
 // ---- Reflection ----------------------------------------------------------------
@@ -336,11 +380,30 @@ float Background(const Band& band, int x, int y, int i, const PlaneRef& plane) {
   return value;
 }
 
-float BilinearBackground(const Band& band, float sx, float sy, int i, const PlaneRef& plane) {
-  const int width = band.f->width, height = band.f->height;
-  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
-    return engine3d::Background(band, x, y, i, plane);
-  };
+// Glass that sees only the source image (every look drawn in bands) reads
+// its channels straight from it.
+template <bool deep>
+struct SourceReader {
+  const unsigned char* source;
+  size_t rowChannels;
+  int operator()(int x, int y, int i) const {
+    if (!source) return 0;
+    const size_t at = size_t(y) * rowChannels + size_t(x) * 4 + size_t(i);
+    if (!deep) return source[at];
+    uint16_t word;
+    std::memcpy(&word, source + 2 * at, sizeof word);
+    return word;
+  }
+};
+
+struct BackgroundReader {
+  const Band& band;
+  const PlaneRef& plane;
+  float operator()(int x, int y, int i) const { return Background(band, x, y, i, plane); }
+};
+
+template <class Read>
+float BilinearBackground(const Read& read, int width, int height, float sx, float sy, int i) {
   const int ix = int(sx), iy = int(sy);
   const int ix1 = std::min(ix + 1, width - 1), iy1 = std::min(iy + 1, height - 1);
   const float dx = sx - float(ix), dy = sy - float(iy);
@@ -350,9 +413,12 @@ float BilinearBackground(const Band& band, float sx, float sy, int i, const Plan
   const float w01 = ((1 - dx) + dy) * ((1 - dx) + dy);
   const float w11 = (dx + dy) * (dx + dy);
   const float sum = w00 + w10 + w01 + w11;
-  const float value = Background(ix, iy, i, plane) * w00 + Background(ix1, iy, i, plane) * w10 +
-                      Background(ix, iy1, i, plane) * w01 + Background(ix1, iy1, i, plane) * w11;
-  return sum > 0 ? value / sum : Background(ix, iy, i, plane);
+  // Read one after the other: glass behind glass changes what a second read
+  // of a pixel sees.
+  const float v00 = float(read(ix, iy, i)), v10 = float(read(ix1, iy, i));
+  const float v01 = float(read(ix, iy1, i)), v11 = float(read(ix1, iy1, i));
+  const float value = v00 * w00 + v10 * w10 + v01 * w01 + v11 * w11;
+  return sum > 0 ? value / sum : float(read(ix, iy, i));
 }
 
 // A sample coordinate outside the image falls back to the pixel's own.
@@ -360,14 +426,15 @@ float InsideOr(float value, int size, int own) {
   return (value >= 0 && value <= float(size - 1)) ? value : float(own);
 }
 
-void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
-                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
-                float base[3], float& opacity) {
+// Most footprints are a few pixels a side.
+constexpr int kGlassFootprintCap = 5;
+
+template <class Read>
+void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, const Vec3& n,
+                    int X, int Y, const __PrevInfo* previous, float originX, float originY,
+                    float base[3], float& opacity) {
   const Frame& fr = *band.f;
   const int width = fr.width, height = fr.height;
-  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
-    return engine3d::Background(band, x, y, i, plane);
-  };
   const float k = glass.displacement;
   const float a = glass.aberration / 100;
   const float c = a != 0 ? (1 - a) * (1 + a) : 1;
@@ -399,21 +466,27 @@ void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, 
       const float cx = X + bendX * scales[i], cy = Y + bendY * scales[i];
       const float dx = cx - (previousX + previousBendX * scales[i]);
       const float dy = cy - (previousY + previousBendY * scales[i]);
-      const int nx = GridCount(dx, 5);
-      const int ny = GridCount(dy, 5);
-      float sum = 0;
-      int read = 0;
-      for (int row = 0; row < ny; ++row) {
-        for (int column = 0; column < nx; ++column) {
-          const float gx = InsideOr(cx - column * dx / nx, width, X);
-          const float gy = InsideOr(cy - row * dy / ny, height, Y);
-          if (!(gx >= 0 && gy >= 0 && gx < width && gy < height)) continue;
-          sum += Background(int(gx), int(gy), i, plane);
-          ++read;
-        }
+      const int nx = GridCount(dx, kGlassFootprintCap);
+      const int ny = GridCount(dy, kGlassFootprintCap);
+      // Grid columns depend on the column index alone, rows on the row.
+      int columns[kGlassFootprintCap], rows[kGlassFootprintCap];
+      int readColumns = 0, readRows = 0;
+      for (int column = 0; column < nx; ++column) {
+        const float gx = InsideOr(cx - column * dx / nx, width, X);
+        if (gx >= 0 && gx < width) columns[readColumns++] = int(gx);
       }
-      sample[i] = sum / (float(nx * ny) * high);
-      readable += float(read) / float(nx * ny);
+      for (int row = 0; row < ny; ++row) {
+        const float gy = InsideOr(cy - row * dy / ny, height, Y);
+        if (gy >= 0 && gy < height) rows[readRows++] = int(gy);
+      }
+      // Channel values are whole numbers, so a whole-number sum is the float
+      // sum in any order.
+      decltype(read(0, 0, 0)) sum = 0;
+      for (int row = 0; row < readRows; ++row)
+        for (int column = 0; column < readColumns; ++column)
+          sum += read(columns[column], rows[row], i);
+      sample[i] = float(sum) / (float(nx * ny) * high);
+      readable += float(readRows * readColumns) / float(nx * ny);
     }
     opacity = std::min(opacity, readable / 3);
   } else {
@@ -423,14 +496,30 @@ void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, 
       if (fr.sw.quality != 1) {
         const int nx = std::min(int(sx + 0.5f), width - 1);
         const int ny = std::min(int(sy + 0.5f), height - 1);
-        sample[i] = Background(nx, ny, i, plane) / high;
+        sample[i] = float(read(nx, ny, i)) / high;
       } else {
-        sample[i] = BilinearBackground(band, sx, sy, i, plane) / high;
+        sample[i] = BilinearBackground(read, width, height, sx, sy, i) / high;
       }
     }
   }
   // Mid grey shows the background unchanged; other bases tint it.
   for (int i = 0; i < 3; ++i) base[i] = Clamp01(sample[i] + (base[i] - 0.5f));
+}
+
+void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
+                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
+                float base[3], float& opacity) {
+  const Frame& f = *band.f;
+  if (f.backgroundCopy.data && f.refractDepth) {
+    ApplyGlassWith(BackgroundReader{band, plane}, band, glass, n, X, Y, previous, originX,
+                   originY, base, opacity);
+  } else if (f.deep) {
+    ApplyGlassWith(SourceReader<true>{f.source.data, f.target.rowChannels}, band, glass, n, X, Y,
+                   previous, originX, originY, base, opacity);
+  } else {
+    ApplyGlassWith(SourceReader<false>{f.source.data, f.target.rowChannels}, band, glass, n, X,
+                   Y, previous, originX, originY, base, opacity);
+  }
 }
 
 }  // namespace
@@ -463,6 +552,7 @@ void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds
     s.reflectionMap = Usable(&maps[kReflectionSlot]) ? &maps[kReflectionSlot] : nullptr;
   }
   if (s.bumpMap) {
+    if (index < f.bumpSumCount) s.bumpSums = f.bumpSums[index];
     s.bumpHeight = s.m->bumpMap.percent;
     if (f.deep) s.bumpHeight *= kDeepBumpScale;
   }
@@ -545,7 +635,8 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
     }
     if (s.bumpMap) {
       float alongX, alongY;
-      BumpSlopes(m->bumpMap, *s.bumpMap, u, v, previous, quality, f.maxChannel, alongX, alongY);
+      BumpSlopes(m->bumpMap, BumpHeights{*s.bumpMap, s.bumpSums, f.maxChannel}, u, v, previous,
+                 quality, alongX, alongY);
       n.x -= double(alongX) * s.bumpHeight / 10;
       n.y -= double(alongY) * s.bumpHeight / 10;
     }
@@ -636,6 +727,12 @@ float ShadePixel(const Band& band, const Surface& surface, int x, int y, float d
   }
   if (!(opacity > 0)) return 0;
   return opacity > 1 ? 1 : opacity;
+}
+
+void BumpTexelHeights(const __Texture& t, int maxChannel, float* out) {
+  for (int row = 0; row < t.height; ++row)
+    for (int column = 0; column < t.width; ++column)
+      *out++ = ChannelSum(t, column, row, maxChannel);
 }
 
 void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out) {

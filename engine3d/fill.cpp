@@ -8,13 +8,19 @@ namespace {
 class FillVisitor {
  public:
   FillVisitor(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-              FillKind kind, const Plane& destination, bool toScratch)
+              FillKind kind, const Plane& destination, FillInto into)
       : band_(band), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
-        destination_(destination), toScratch_(toScratch) {
+        destination_(destination), toScratch_(into != FillInto::Image) {
     PrepareSurface(band, triangle, surface_);
     // The built-in shading reads texture coordinates only for its maps and
     // the previous pixel only for their and the glass's footprints.
     const bool custom = band.f->custom != nullptr;
+    // Without an opacity map the built-in shading gives every pixel the
+    // material's opacity; an opaque triangle's span pixels replace whatever
+    // it drew there before, and each pixel it draws is drawn once, so it can
+    // be composited as it is shaded.
+    opaque_ = !custom && !surface_.opacityMap && surface_.opacity >= 1;
+    direct_ = opaque_ && into == FillInto::ScratchAlone;
     const bool maps = surface_.colourMap || surface_.opacityMap || surface_.bumpMap;
     withUV_ = custom || maps;
     withPrevious_ = custom || (band.f->sw.quality == 1 && (maps || surface_.glass));
@@ -56,6 +62,8 @@ class FillVisitor {
     Put(x, y, rgb, coverage * opacity);
     RestoreDepth(band_, x, y, previous);
   }
+
+  bool SpansHideEdges() const { return opaque_; }
 
   void BeginSpan() {
     previousInSpan_ = false;
@@ -129,6 +137,10 @@ class FillVisitor {
     return InterpolateAttributes(*band_.f, setup_, x, y, depth, flat_, withUV_);
   }
   void Put(int x, int y, const float rgb[3], float opacity) {
+    if (direct_) {
+      CompositePixel(band_, x, y, rgb, opacity);
+      return;
+    }
     PlotPixel(band_, destination_, x, y, rgb[0], rgb[1], rgb[2], opacity);
     if (toScratch_) Touch(band_, x, y);
   }
@@ -139,6 +151,7 @@ class FillVisitor {
   bool flat_;
   const Plane& destination_;
   bool toScratch_;
+  bool opaque_ = false, direct_ = false;
   Surface surface_;
   bool withUV_ = true, withPrevious_ = true, affineNormal_ = false;
   Vec3 normalX_, normalY_, normalC_;
@@ -182,8 +195,8 @@ class LineVisitor {
 }  // namespace
 
 void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, const Plane& destination, bool toScratch) {
-  FillVisitor visitor(band, setup, triangle, kind, destination, toScratch);
+                  FillKind kind, const Plane& destination, FillInto into) {
+  FillVisitor visitor(band, setup, triangle, kind, destination, into);
   ScanTriangle(setup, band.f->sw.quality == 1, band.f->width, band.y0, band.y1, band.stop,
                visitor);
 }

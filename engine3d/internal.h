@@ -294,6 +294,9 @@ inline void Touch(const Band& band, int x, int y) {
   if (row < r.firstTouched) r.firstTouched = row;
   if (row > r.lastTouched) r.lastTouched = row;
 }
+// Composites a pixel as if it were the only write of a triangle into its
+// empty scratch image: the same bytes, without the scratch image.
+void CompositePixel(const Band& band, int x, int y, const float rgb[3], float opacity);
 // Composites the touched scratch pixels into the target and clears them.
 void CompositeScratch(const Band& band);
 void ResetExtents(const Band& band);
@@ -362,11 +365,16 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
 // ---- Drawing (one function per draw-mode family) -----------------------------
 
 enum class FillKind { Flat, Phong };
+// Where a fill draws: straight into the target; into the band's scratch
+// image, beside other fills, for one composite; or alone in the scratch
+// image, composited right after (which an opaque triangle may do pixel by
+// pixel as it goes).
+enum class FillInto { Image, Scratch, ScratchAlone };
 
 // Fills one prepared triangle into `destination` (the target, or the
 // band's scratch image), shading every pixel.
 void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, const Plane& destination, bool toScratch);
+                  FillKind kind, const Plane& destination, FillInto into);
 
 // An antialiased (or, with _Quality 0, stepped) line between two image
 // points, every pixel shaded with the given normal and plotted into the

@@ -252,7 +252,7 @@ void DrawBandPass(Band& band, const int* order, int count) {
       case 3:
       case 6:
         FillTriangle(band, setup, triangle, mode == 3 ? FillKind::Flat : FillKind::Phong, into,
-                     composite);
+                     composite ? FillInto::ScratchAlone : FillInto::Image);
         if (composite) CompositeScratch(band);
         break;
       case 9:
@@ -888,6 +888,7 @@ void __RasterSolid(unsigned char* target, int width, int height, int rowStride, 
     void Edge(int x, int y, float coverage) {
       PlotPixel(band, band.f->target, x, y, colour[0], colour[1], colour[2], coverage * opacity);
     }
+    bool SpansHideEdges() const { return opacity >= 1; }
     void BeginSpan() {}
     void Inner(int x, int y) {
       PlotPixel(band, band.f->target, x, y, colour[0], colour[1], colour[2], opacity);

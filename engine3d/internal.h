@@ -340,6 +340,29 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
                    const __PrevInfo* previous, float A, float B, float C, float D,
                    float& red, float& green, float& blue);
 
+// Pixels of one surface shaded together: the built-in shading works through
+// them stage by stage, so that the work of neighbouring pixels overlaps.
+// Each pixel gets the bytes it would get alone.
+constexpr int kShadeBatch = 64;
+struct ShadeBatch {
+  // Shared by the batch: the image position of the scene origin, whether
+  // texture coordinates are valid, the surface's plane.
+  float originX = 0, originY = 0;
+  bool hasUV = false;
+  float A = 0, B = 0, C = 0, D = 0;
+  int count = 0;
+  // Per pixel, as ShadeSurface takes them (a null previous pixel is
+  // hasPrevious false).
+  float px[kShadeBatch], py[kShadeBatch], pz[kShadeBatch];
+  float nx[kShadeBatch], ny[kShadeBatch], nz[kShadeBatch];
+  float u[kShadeBatch], v[kShadeBatch];
+  bool hasPrevious[kShadeBatch];
+  __PrevInfo previous[kShadeBatch];
+  // Results: colour in channel units and the opacity (not yet clamped).
+  float red[kShadeBatch], green[kShadeBatch], blue[kShadeBatch], opacity[kShadeBatch];
+};
+void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& batch);
+
 // Shades image pixel (x, y) with the caller's per-pixel function, or with
 // the built-in one and the triangle's prepared surface, and returns the
 // opacity, 0 when the function gave nothing usable.

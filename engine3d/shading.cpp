@@ -572,138 +572,202 @@ void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds
   out = s;
 }
 
-float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
-                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
-                   const __PrevInfo* previous, float A, float B, float C, float D,
-                   float& red, float& green, float& blue) {
+void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
   const Frame& f = *band.f;
   const int quality = f.sw.quality;
   const int width = f.width, height = f.height;
+  const int count = b.count;
+  // Stage by stage over the batch, each pixel going through exactly the
+  // steps it would alone.
+  Vec3 n[kShadeBatch];
+  float base[kShadeBatch][3], opacity[kShadeBatch];
+  auto previousOf = [&b](int k) { return b.hasPrevious[k] ? &b.previous[k] : nullptr; };
+
   // 1. The shading normal.
-  float nx0 = normal ? normal->x : 0, ny0 = normal ? normal->y : 0, nz0 = normal ? normal->z : 1;
-  if (band.backPass) {
-    nx0 = -nx0;
-    ny0 = -ny0;
-    nz0 = -nz0;
+  const bool backPass = band.backPass, dubleSide = f.sw.dubleSide != 0;
+  for (int k = 0; k < count; ++k) {
+    float nx0 = b.nx[k], ny0 = b.ny[k], nz0 = b.nz[k];
+    if (backPass) {
+      nx0 = -nx0;
+      ny0 = -ny0;
+      nz0 = -nz0;
+    }
+    if (dubleSide && nz0 < 0) nz0 = -nz0;
+    const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
+    // Multiplying by 1 leaves a zero normal as it is.
+    const float inverse = normalLength > 0 ? 1 / normalLength : 1.0f;
+    n[k] = Vec3{nx0 * inverse, ny0 * inverse, nz0 * inverse};
   }
-  if (f.sw.dubleSide && nz0 < 0) nz0 = -nz0;
-  const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
-  if (normalLength > 0) {
-    const float inverse = 1 / normalLength;
-    nx0 *= inverse;
-    ny0 *= inverse;
-    nz0 *= inverse;
-  }
-  Vec3 n{nx0, ny0, nz0};
 
   // 2. The material.
   const material3ds* m = s.m;
-  float base[3] = {s.base[0], s.base[1], s.base[2]};
-  float opacity = s.opacity;
+  for (int k = 0; k < count; ++k) {
+    for (int i = 0; i < 3; ++i) base[k][i] = s.base[i];
+    opacity[k] = s.opacity;
+  }
 
   // 3. Reflection sample: the view direction mirrored about the normal.
-  float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
+  float reflection[kShadeBatch][3];
+  float reflectionStrength = 0;
   if (s.reflectionMap) {
-    const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
-    const float rz = float(2 * n.z * n.z - 1);
-    const float w = width > 0 ? float(width) : 1.0f;
-    const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
-    const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
     const __Texture& t = *s.reflectionMap;
-    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
-    reflection[0] = texel.r;
-    reflection[1] = texel.g;
-    reflection[2] = texel.b;
+    const float w = width > 0 ? float(width) : 1.0f;
     reflectionStrength = Clamp01(m->reflectionMap.percent);
+    for (int k = 0; k < count; ++k) {
+      const float rx = float(2 * n[k].z * n[k].x), ry = float(2 * n[k].z * n[k].y);
+      const float rz = float(2 * n[k].z * n[k].z - 1);
+      const float ru = ReflectionCoordinate(b.px[k], b.pz[k], rx, rz, w);
+      const float rv = ReflectionCoordinate(b.py[k], b.pz[k], ry, rz, w);
+      const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
+      reflection[k][0] = texel.r;
+      reflection[k][1] = texel.g;
+      reflection[k][2] = texel.b;
+    }
   }
 
   // 4. Texture maps.
-  if (hasUV) {
+  if (b.hasUV) {
     if (s.colourMap) {
-      const Rgba texel = SampleMap(m->colourMap, *s.colourMap, u, v, previous, quality);
-      const float t = Clamp01(m->colourMap.percent) * texel.a;
-      const float keep = std::max(0.0f, 1 - t);
-      base[0] = t * texel.r + keep * base[0];
-      base[1] = t * texel.g + keep * base[1];
-      base[2] = t * texel.b + keep * base[2];
+      const float percent = Clamp01(m->colourMap.percent);
+      for (int k = 0; k < count; ++k) {
+        const Rgba texel =
+            SampleMap(m->colourMap, *s.colourMap, b.u[k], b.v[k], previousOf(k), quality);
+        const float t = percent * texel.a;
+        const float keep = std::max(0.0f, 1 - t);
+        base[k][0] = t * texel.r + keep * base[k][0];
+        base[k][1] = t * texel.g + keep * base[k][1];
+        base[k][2] = t * texel.b + keep * base[k][2];
+      }
     }
     if (s.opacityMap) {
-      const Rgba texel = SampleMap(m->opacityMap, *s.opacityMap, u, v, previous, quality);
-      const float level = std::max({texel.r, texel.g, texel.b});
       const float p = Clamp01(m->opacityMap.percent);
-      opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
+      for (int k = 0; k < count; ++k) {
+        const Rgba texel =
+            SampleMap(m->opacityMap, *s.opacityMap, b.u[k], b.v[k], previousOf(k), quality);
+        const float level = std::max({texel.r, texel.g, texel.b});
+        opacity[k] = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity[k];
+      }
     }
     if (s.bumpMap) {
-      float alongX, alongY;
-      BumpSlopes(m->bumpMap, BumpHeights{*s.bumpMap, s.bumpSums, f.maxChannel}, u, v, previous,
-                 quality, alongX, alongY);
-      n.x -= double(alongX) * s.bumpHeight / 10;
-      n.y -= double(alongY) * s.bumpHeight / 10;
+      const BumpHeights heights{*s.bumpMap, s.bumpSums, f.maxChannel};
+      for (int k = 0; k < count; ++k) {
+        float alongX, alongY;
+        BumpSlopes(m->bumpMap, heights, b.u[k], b.v[k], previousOf(k), quality, alongX,
+                   alongY);
+        n[k].x -= double(alongX) * s.bumpHeight / 10;
+        n[k].y -= double(alongY) * s.bumpHeight / 10;
+      }
     }
   }
 
   // 5. Reflection blend.
   if (s.reflectionMap) {
     const float keep = std::max(0.0f, 1 - reflectionStrength);
-    for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
+    for (int k = 0; k < count; ++k)
+      for (int i = 0; i < 3; ++i)
+        base[k][i] = reflection[k][i] * reflectionStrength + keep * base[k][i];
   }
 
   // 6. Lights.
   if (s.lightCount == 0) {
-    red = green = blue = 0;
-    return opacity;
+    for (int k = 0; k < count; ++k) {
+      b.red[k] = b.green[k] = b.blue[k] = 0;
+      b.opacity[k] = opacity[k];
+    }
+    return;
   }
 
   // 7. Glass.
   if (s.glass) {
-    const int X = Truncated(std::floor(originX + px + 0.5f), width);
-    const int Y = Truncated(std::floor(originY + py + 0.5f), height);
-    ApplyGlass(band, *s.glass, n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
-               base, opacity);
+    for (int k = 0; k < count; ++k) {
+      const int X = Truncated(std::floor(b.originX + b.px[k] + 0.5f), width);
+      const int Y = Truncated(std::floor(b.originY + b.py[k] + 0.5f), height);
+      ApplyGlass(band, *s.glass, n[k], X, Y, previousOf(k), b.originX, b.originY,
+                 PlaneRef{b.A, b.B, b.C, b.D, b.pz[k]}, base[k], opacity[k]);
+    }
   }
 
   // 8. Diffuse and specular light, summed over the lights.
-  const float nx = float(n.x), ny = float(n.y), nz = float(n.z);
+  float nx[kShadeBatch], ny[kShadeBatch], nz[kShadeBatch];
+  for (int k = 0; k < count; ++k) {
+    nx[k] = float(n[k].x);
+    ny[k] = float(n[k].y);
+    nz[k] = float(n[k].z);
+  }
   const float exponent = s.exponent, strength = s.strength, selfIllum = s.selfIllum;
   const float negligible = s.negligible;
-  float result[3] = {0, 0, 0};
+  float result[3][kShadeBatch] = {};
+  float d[kShadeBatch], power[kShadeBatch];
   for (int l = 0; l < s.lightCount; ++l) {
     const light3ds& light = s.lights[l];
-    float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
-    float d = 0;
-    // The direction's length does not change the sign: a light behind the
-    // surface needs no square root.
-    if ((lx * nx + ly * ny + lz * nz) * light.multiplier > 0) {
+    const float multiplier = light.multiplier;
+    for (int k = 0; k < count; ++k) {
+      float lx = light.x - b.px[k], ly = light.y - b.py[k], lz = light.z - b.pz[k];
+      // The direction's length does not change the sign of d.
+      const bool facing = (lx * nx[k] + ly * ny[k] + lz * nz[k]) * multiplier > 0;
       const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
-      if (length > 0) {
-        const float inverse = 1 / length;
-        lx *= inverse;
-        ly *= inverse;
-        lz *= inverse;
-      }
-      d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
-      if (!(d > 0)) d = 0;
+      const float inverse = length > 0 ? 1 / length : 1.0f;
+      lx *= inverse;
+      ly *= inverse;
+      lz *= inverse;
+      const float lit = (lx * nx[k] + ly * ny[k] + lz * nz[k]) * multiplier;
+      d[k] = facing && lit > 0 ? lit : 0.0f;
     }
     // A light behind the surface (d = 0) is common with the second light
     // below the image plane; 0 to a positive power needs no call.
-    float power;
-    if (negligible > 0)
-      power = d > negligible ? Power(d, exponent) : 0.0f;
-    else
-      power = (d > 0 || !(exponent > 0)) ? Power(d, exponent) : 0.0f;
-    const float highlight = power * strength;
-    const float diffuse = d * (1 - selfIllum) + selfIllum;
+    for (int k = 0; k < count; ++k) {
+      if (negligible > 0)
+        power[k] = d[k] > negligible ? Power(d[k], exponent) : 0.0f;
+      else
+        power[k] = (d[k] > 0 || !(exponent > 0)) ? Power(d[k], exponent) : 0.0f;
+    }
     const float colour[3] = {light.r, light.g, light.b};
-    for (int i = 0; i < 3; ++i)
-      result[i] += (highlight * s.specular[i] + diffuse * base[i]) * colour[i];
+    for (int k = 0; k < count; ++k) {
+      const float highlight = power[k] * strength;
+      const float diffuse = d[k] * (1 - selfIllum) + selfIllum;
+      for (int i = 0; i < 3; ++i)
+        result[i][k] += (highlight * s.specular[i] + diffuse * base[k][i]) * colour[i];
+    }
   }
 
   // 9. To channel units.
   const float high = float(f.maxChannel);
-  red = ClampChannel(result[0] * high, high);
-  green = ClampChannel(result[1] * high, high);
-  blue = ClampChannel(result[2] * high, high);
-  return opacity;
+  for (int k = 0; k < count; ++k) {
+    b.red[k] = ClampChannel(result[0][k] * high, high);
+    b.green[k] = ClampChannel(result[1][k] * high, high);
+    b.blue[k] = ClampChannel(result[2][k] * high, high);
+    b.opacity[k] = opacity[k];
+  }
+}
+
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue) {
+  ShadeBatch b;
+  b.originX = originX;
+  b.originY = originY;
+  b.hasUV = hasUV;
+  b.A = A;
+  b.B = B;
+  b.C = C;
+  b.D = D;
+  b.count = 1;
+  b.px[0] = px;
+  b.py[0] = py;
+  b.pz[0] = pz;
+  b.nx[0] = normal ? normal->x : 0;
+  b.ny[0] = normal ? normal->y : 0;
+  b.nz[0] = normal ? normal->z : 1;
+  b.u[0] = u;
+  b.v[0] = v;
+  b.hasPrevious[0] = previous != nullptr;
+  if (previous) b.previous[0] = *previous;
+  ShadeSurfaces(band, s, b);
+  red = b.red[0];
+  green = b.green[0];
+  blue = b.blue[0];
+  return b.opacity[0];
 }
 
 float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,

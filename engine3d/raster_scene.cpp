@@ -5,6 +5,7 @@
 #include "engine3d/scan.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
@@ -328,6 +329,9 @@ struct RenderContext::Buffers {
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
   std::vector<int> bandStart, order, boxes;
+  // The bands in the order threads take them: the busiest first.
+  std::vector<int> bandOrder;
+  std::vector<int64_t> bandWork;
   std::vector<float> bumpHeights;
   std::vector<const float*> bumpSums;
 
@@ -349,10 +353,12 @@ struct RenderContext::Buffers {
     workers.shrink_to_fit();
     backgroundCopy.Release();
     refractDepth.Release();
-    for (std::vector<int>* v : {&bandStart, &order, &boxes}) {
+    for (std::vector<int>* v : {&bandStart, &order, &boxes, &bandOrder}) {
       v->clear();
       v->shrink_to_fit();
     }
+    bandWork.clear();
+    bandWork.shrink_to_fit();
     bumpHeights.clear();
     bumpHeights.shrink_to_fit();
     bumpSums.clear();
@@ -445,9 +451,9 @@ class BandRunner {
   void Work(int worker, StopCheck& stop) {
     for (;;) {
       if (stop.Stopped()) return;
-      const int b = next_.fetch_add(1, std::memory_order_relaxed);
-      if (b >= bandCount_) return;
-      DrawBand(worker, b, stop);
+      const int n = next_.fetch_add(1, std::memory_order_relaxed);
+      if (n >= bandCount_) return;
+      DrawBand(worker, buffers_.bandOrder[size_t(n)], stop);
     }
   }
 
@@ -573,6 +579,27 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
       for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
         buffers.order[size_t(fill[size_t(band)]++)] = k;
     }
+    // The pattern often crowds a few bands, and bands taken in image order
+    // would leave one thread drawing the last crowded band alone. Taking the
+    // busiest first, by the area of their triangles' boxes plus a set-up
+    // cost per triangle, leaves only light bands for the end.
+    buffers.bandWork.assign(size_t(bandCount), 0);
+    for (int band = 0; band < bandCount; ++band) {
+      const int y0 = band * bandRows, y1 = std::min(f.height, y0 + bandRows) - 1;
+      int64_t work = 0;
+      for (int n = buffers.bandStart[size_t(band)]; n < buffers.bandStart[size_t(band) + 1];
+           ++n) {
+        const int* box = buffers.boxes.data() + 4 * size_t(buffers.order[size_t(n)]);
+        const int rows = std::min(box[1], y1) - std::max(box[0], y0) + 1;
+        work += int64_t(rows) * (box[3] - box[2] + 1) + 64;
+      }
+      buffers.bandWork[size_t(band)] = work;
+    }
+    buffers.bandOrder.resize(size_t(bandCount));
+    for (int band = 0; band < bandCount; ++band) buffers.bandOrder[size_t(band)] = band;
+    std::stable_sort(buffers.bandOrder.begin(), buffers.bandOrder.end(), [&](int a, int b) {
+      return buffers.bandWork[size_t(a)] > buffers.bandWork[size_t(b)];
+    });
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -271,13 +271,16 @@ void BumpSlopes(const map3ds& map, const BumpHeights& heights, float u, float v,
   int columns[kMapFootprintCap], right[kMapFootprintCap];
   int rows[kMapFootprintCap], lower[kMapFootprintCap];
   const double stepS = (f.to.s - f.from.s) / f.ns, stepT = (f.to.t - f.from.t) / f.nt;
+  // A grid point and its offset are each inside the bitmap, so their sum
+  // wraps at most once.
   for (int a = 0; a < f.ns; ++a) {
     columns[a] = Truncated(f.from.s + a * stepS, t.width);
-    right[a] = int((columns[a] + int64_t(offsetS)) % t.width);
+    right[a] = columns[a] >= t.width - offsetS ? columns[a] - (t.width - offsetS)
+                                                : columns[a] + offsetS;
   }
   for (int b = 0; b < f.nt; ++b) {
     rows[b] = Truncated(f.from.t + b * stepT, t.height);
-    lower[b] = int((rows[b] + int64_t(offsetT)) % t.height);
+    lower[b] = rows[b] >= t.height - offsetT ? rows[b] - (t.height - offsetT) : rows[b] + offsetT;
   }
   float centre = 0, toRight = 0, toLower = 0;
   if (heights.sums) {
@@ -428,6 +431,21 @@ float InsideOr(float value, int size, int own) {
 
 // Most footprints are a few pixels a side.
 constexpr int kGlassFootprintCap = 5;
+constexpr int kGridSlots = 8;
+static_assert(kGridSlots >= kGlassFootprintCap, "a grid fits its slots");
+
+// A footprint grid's pixel coordinates along one axis, `count` of them from
+// `centre` back over `span`; one outside 0 .. size - 1 falls back to the
+// pixel's own. Every slot is worked out, used or not, in one straight loop
+// the compiler can turn into vector divisions, which round as scalar ones
+// do. (Once a side passes 2^24 a float no longer holds each column, and a
+// point could land just past the image: that is left to the general loop.)
+void GridPoints(float centre, float span, int count, int size, int own, int out[kGridSlots]) {
+  const float last = float(size - 1), fallback = float(own), n = float(count);
+  float g[kGridSlots];
+  for (int k = 0; k < kGridSlots; ++k) g[k] = centre - float(k) * span / n;
+  for (int k = 0; k < kGridSlots; ++k) out[k] = int((g[k] >= 0 && g[k] <= last) ? g[k] : fallback);
+}
 
 template <class Read>
 void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, const Vec3& n,
@@ -461,6 +479,8 @@ void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, 
   }
 
   if (footprint) {
+    // Below 2^24 pixels a side every grid point is a pixel of the image.
+    const bool wholeGrid = width <= (1 << 24) && height <= (1 << 24);
     float readable = 0;
     for (int i = 0; i < 3; ++i) {
       const float cx = X + bendX * scales[i], cy = Y + bendY * scales[i];
@@ -469,15 +489,21 @@ void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, 
       const int nx = GridCount(dx, kGlassFootprintCap);
       const int ny = GridCount(dy, kGlassFootprintCap);
       // Grid columns depend on the column index alone, rows on the row.
-      int columns[kGlassFootprintCap], rows[kGlassFootprintCap];
-      int readColumns = 0, readRows = 0;
-      for (int column = 0; column < nx; ++column) {
-        const float gx = InsideOr(cx - column * dx / nx, width, X);
-        if (gx >= 0 && gx < width) columns[readColumns++] = int(gx);
-      }
-      for (int row = 0; row < ny; ++row) {
-        const float gy = InsideOr(cy - row * dy / ny, height, Y);
-        if (gy >= 0 && gy < height) rows[readRows++] = int(gy);
+      int columns[kGridSlots], rows[kGridSlots];
+      int readColumns = nx, readRows = ny;
+      if (wholeGrid) {
+        GridPoints(cx, dx, nx, width, X, columns);
+        GridPoints(cy, dy, ny, height, Y, rows);
+      } else {
+        readColumns = readRows = 0;
+        for (int column = 0; column < nx; ++column) {
+          const float gx = InsideOr(cx - column * dx / nx, width, X);
+          if (gx >= 0 && gx < width) columns[readColumns++] = int(gx);
+        }
+        for (int row = 0; row < ny; ++row) {
+          const float gy = InsideOr(cy - row * dy / ny, height, Y);
+          if (gy >= 0 && gy < height) rows[readRows++] = int(gy);
+        }
       }
       // Channel values are whole numbers, so a whole-number sum is the float
       // sum in any order.

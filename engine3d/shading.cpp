@@ -3,6 +3,9 @@
 #include "engine3d/internal.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace rf::engine3d {
 
@@ -341,6 +344,11 @@ float ReflectionCoordinate(float p, float depth, float rp, float rz, float w) {
 
 // ---- Glass ---------------------------------------------------------------------
 
+// Most footprints are a few pixels a side.
+constexpr int kGlassFootprintCap = 5;
+constexpr int kGridSlots = 8;
+static_assert(kGridSlots >= kGlassFootprintCap, "a grid fits its slots");
+
 struct PlaneRef {
   float A, B, C, D, pz;
 };
@@ -397,12 +405,40 @@ struct SourceReader {
     std::memcpy(&word, source + 2 * at, sizeof word);
     return word;
   }
+  // Channel i summed over a grid of columns and rows.
+  int Sum(const int* columns, int columnCount, const int* rows, int rowCount, int i) const {
+    if (!source) return 0;
+    size_t offsets[kGridSlots];
+    for (int c = 0; c < columnCount; ++c) offsets[c] = size_t(columns[c]) * 4 + size_t(i);
+    int sum = 0;
+    for (int r = 0; r < rowCount; ++r) {
+      const size_t row = size_t(rows[r]) * rowChannels;
+      for (int c = 0; c < columnCount; ++c) {
+        if (!deep) {
+          sum += source[row + offsets[c]];
+        } else {
+          uint16_t word;
+          std::memcpy(&word, source + 2 * (row + offsets[c]), sizeof word);
+          sum += word;
+        }
+      }
+    }
+    return sum;
+  }
 };
 
 struct BackgroundReader {
   const Band& band;
   const PlaneRef& plane;
   float operator()(int x, int y, int i) const { return Background(band, x, y, i, plane); }
+  // Row by row, each from left to right: glass behind glass changes what a
+  // later read sees.
+  float Sum(const int* columns, int columnCount, const int* rows, int rowCount, int i) const {
+    float sum = 0;
+    for (int r = 0; r < rowCount; ++r)
+      for (int c = 0; c < columnCount; ++c) sum += Background(band, columns[c], rows[r], i, plane);
+    return sum;
+  }
 };
 
 template <class Read>
@@ -429,10 +465,6 @@ float InsideOr(float value, int size, int own) {
   return (value >= 0 && value <= float(size - 1)) ? value : float(own);
 }
 
-// Most footprints are a few pixels a side.
-constexpr int kGlassFootprintCap = 5;
-constexpr int kGridSlots = 8;
-static_assert(kGridSlots >= kGlassFootprintCap, "a grid fits its slots");
 
 // A footprint grid's pixel coordinates along one axis, `count` of them from
 // `centre` back over `span`; one outside 0 .. size - 1 falls back to the
@@ -442,9 +474,25 @@ static_assert(kGridSlots >= kGlassFootprintCap, "a grid fits its slots");
 // point could land just past the image: that is left to the general loop.)
 void GridPoints(float centre, float span, int count, int size, int own, int out[kGridSlots]) {
   const float last = float(size - 1), fallback = float(own), n = float(count);
-  float g[kGridSlots];
-  for (int k = 0; k < kGridSlots; ++k) g[k] = centre - float(k) * span / n;
-  for (int k = 0; k < kGridSlots; ++k) out[k] = int((g[k] >= 0 && g[k] <= last) ? g[k] : fallback);
+#if defined(__SSE2__)
+  // The same operations four slots at a time; a NaN fails both comparisons
+  // as it does below.
+  const __m128 vCentre = _mm_set1_ps(centre), vSpan = _mm_set1_ps(span), vN = _mm_set1_ps(n);
+  const __m128 vLast = _mm_set1_ps(last), vFallback = _mm_set1_ps(fallback);
+  for (int k = 0; k < kGridSlots; k += 4) {
+    const __m128 index = _mm_set_ps(float(k + 3), float(k + 2), float(k + 1), float(k));
+    const __m128 g = _mm_sub_ps(vCentre, _mm_div_ps(_mm_mul_ps(index, vSpan), vN));
+    const __m128 inside =
+        _mm_and_ps(_mm_cmpge_ps(g, _mm_setzero_ps()), _mm_cmple_ps(g, vLast));
+    const __m128 chosen = _mm_or_ps(_mm_and_ps(inside, g), _mm_andnot_ps(inside, vFallback));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_cvttps_epi32(chosen));
+  }
+#else
+  for (int k = 0; k < kGridSlots; ++k) {
+    const float g = centre - float(k) * span / n;
+    out[k] = int((g >= 0 && g <= last) ? g : fallback);
+  }
+#endif
 }
 
 template <class Read>
@@ -507,14 +555,12 @@ void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, 
       }
       // Channel values are whole numbers, so a whole-number sum is the float
       // sum in any order.
-      decltype(read(0, 0, 0)) sum = 0;
-      for (int row = 0; row < readRows; ++row)
-        for (int column = 0; column < readColumns; ++column)
-          sum += read(columns[column], rows[row], i);
+      const auto sum = read.Sum(columns, readColumns, rows, readRows, i);
       sample[i] = float(sum) / (float(nx * ny) * high);
-      readable += float(readRows * readColumns) / float(nx * ny);
+      // A whole grid adds exactly 1.
+      if (!wholeGrid) readable += float(readRows * readColumns) / float(nx * ny);
     }
-    opacity = std::min(opacity, readable / 3);
+    opacity = std::min(opacity, wholeGrid ? 1.0f : readable / 3);
   } else {
     for (int i = 0; i < 3; ++i) {
       const float sx = InsideOr(X + bendX * scales[i], width, X);

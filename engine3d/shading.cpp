@@ -651,7 +651,9 @@ void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
   const int count = b.count;
   // Stage by stage over the batch, each pixel going through exactly the
   // steps it would alone.
-  Vec3 n[kShadeBatch];
+  // Plain arrays: a Vec3 array would be zeroed whole for every batch, and
+  // for every lone pixel shaded through ShadeSurface.
+  double normalX[kShadeBatch], normalY[kShadeBatch], normalZ[kShadeBatch];
   float base[kShadeBatch][3], opacity[kShadeBatch];
   auto previousOf = [&b](int k) { return b.hasPrevious[k] ? &b.previous[k] : nullptr; };
 
@@ -668,7 +670,9 @@ void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
     const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
     // Multiplying by 1 leaves a zero normal as it is.
     const float inverse = normalLength > 0 ? 1 / normalLength : 1.0f;
-    n[k] = Vec3{nx0 * inverse, ny0 * inverse, nz0 * inverse};
+    normalX[k] = nx0 * inverse;
+    normalY[k] = ny0 * inverse;
+    normalZ[k] = nz0 * inverse;
   }
 
   // 2. The material.
@@ -686,8 +690,9 @@ void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
     const float w = width > 0 ? float(width) : 1.0f;
     reflectionStrength = Clamp01(m->reflectionMap.percent);
     for (int k = 0; k < count; ++k) {
-      const float rx = float(2 * n[k].z * n[k].x), ry = float(2 * n[k].z * n[k].y);
-      const float rz = float(2 * n[k].z * n[k].z - 1);
+      const float rx = float(2 * normalZ[k] * normalX[k]);
+      const float ry = float(2 * normalZ[k] * normalY[k]);
+      const float rz = float(2 * normalZ[k] * normalZ[k] - 1);
       const float ru = ReflectionCoordinate(b.px[k], b.pz[k], rx, rz, w);
       const float rv = ReflectionCoordinate(b.py[k], b.pz[k], ry, rz, w);
       const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
@@ -726,8 +731,8 @@ void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
         float alongX, alongY;
         BumpSlopes(m->bumpMap, heights, b.u[k], b.v[k], previousOf(k), quality, alongX,
                    alongY);
-        n[k].x -= double(alongX) * s.bumpHeight / 10;
-        n[k].y -= double(alongY) * s.bumpHeight / 10;
+        normalX[k] -= double(alongX) * s.bumpHeight / 10;
+        normalY[k] -= double(alongY) * s.bumpHeight / 10;
       }
     }
   }
@@ -754,21 +759,23 @@ void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
     for (int k = 0; k < count; ++k) {
       const int X = Truncated(std::floor(b.originX + b.px[k] + 0.5f), width);
       const int Y = Truncated(std::floor(b.originY + b.py[k] + 0.5f), height);
-      ApplyGlass(band, *s.glass, n[k], X, Y, previousOf(k), b.originX, b.originY,
-                 PlaneRef{b.A, b.B, b.C, b.D, b.pz[k]}, base[k], opacity[k]);
+      ApplyGlass(band, *s.glass, Vec3{normalX[k], normalY[k], normalZ[k]}, X, Y, previousOf(k),
+                 b.originX, b.originY, PlaneRef{b.A, b.B, b.C, b.D, b.pz[k]}, base[k], opacity[k]);
     }
   }
 
   // 8. Diffuse and specular light, summed over the lights.
   float nx[kShadeBatch], ny[kShadeBatch], nz[kShadeBatch];
   for (int k = 0; k < count; ++k) {
-    nx[k] = float(n[k].x);
-    ny[k] = float(n[k].y);
-    nz[k] = float(n[k].z);
+    nx[k] = float(normalX[k]);
+    ny[k] = float(normalY[k]);
+    nz[k] = float(normalZ[k]);
   }
   const float exponent = s.exponent, strength = s.strength, selfIllum = s.selfIllum;
   const float negligible = s.negligible;
-  float result[3][kShadeBatch] = {};
+  float result[3][kShadeBatch];
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < count; ++k) result[i][k] = 0;
   float d[kShadeBatch], power[kShadeBatch];
   for (int l = 0; l < s.lightCount; ++l) {
     const light3ds& light = s.lights[l];

@@ -468,10 +468,11 @@ float InsideOr(float value, int size, int own) {
 
 // A footprint grid's pixel coordinates along one axis, `count` of them from
 // `centre` back over `span`; one outside 0 .. size - 1 falls back to the
-// pixel's own. Every slot is worked out, used or not, in one straight loop
-// the compiler can turn into vector divisions, which round as scalar ones
-// do. (Once a side passes 2^24 a float no longer holds each column, and a
-// point could land just past the image: that is left to the general loop.)
+// pixel's own. Every slot is worked out, used or not, four at a time:
+// vector divisions round as scalar ones do, so the points are the same on
+// every platform. (Once a side passes 2^24 a float no longer holds each
+// column, and a point could land just past the image: that is left to the
+// general loop.)
 void GridPoints(float centre, float span, int count, int size, int own, int out[kGridSlots]) {
   const float last = float(size - 1), fallback = float(own), n = float(count);
 #if defined(__SSE2__)

@@ -1,6 +1,8 @@
 // Engine render times.
 //   default_pattern: the pattern the filter grows at its defaults (about
 //     10,500 triangles) on 3000 x 2000, Phong, the built-in look, no glass;
+//   default_look: the same pattern in the filter's whole default look
+//     (its material, glass and bump) at quality 1, as the final run draws it;
 //   preview: the same scene scaled to 1000 x 700 at quality 0 with glass and
 //     bump, rendered again and again through one kept context, as the
 //     dialog's preview does;
@@ -236,6 +238,25 @@ void BM_DefaultPattern(benchmark::State& state) {
 BENCHMARK(BM_DefaultPattern)
     ->ArgsProduct({{1, 0}, {1, 2}})
     ->ArgNames({"quality", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+void BM_DefaultLook(benchmark::State& state) {
+  const int threads = int(state.range(0));
+  SetSwitches(1);
+  Setup setup(3000, 2000, false, true, false);
+  rf::engine3d::RenderContext context;
+  const BenchScene& s = DefaultPattern();
+  for (auto _ : state) {
+    setup.Render(context, s, threads);
+    benchmark::DoNotOptimize(setup.target.data());
+  }
+  Report(state);
+}
+BENCHMARK(BM_DefaultLook)
+    ->Arg(1)
+    ->Arg(2)
+    ->ArgName("threads")
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
 

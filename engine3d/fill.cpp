@@ -8,13 +8,32 @@ namespace {
 class FillVisitor {
  public:
   FillVisitor(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-              FillKind kind, const Plane& destination, bool toScratch)
+              FillKind kind, const Plane& destination, FillInto into)
       : band_(band), setup_(setup), triangle_(triangle), flat_(kind == FillKind::Flat),
-        destination_(destination), toScratch_(toScratch) {
+        destination_(destination), toScratch_(into != FillInto::Image) {
     PrepareSurface(band, triangle, surface_);
     // The built-in shading reads texture coordinates only for its maps and
     // the previous pixel only for their and the glass's footprints.
     const bool custom = band.f->custom != nullptr;
+    // Without an opacity map the built-in shading gives every pixel the
+    // material's opacity; an opaque triangle's span pixels replace whatever
+    // it drew there before, and each pixel it draws is drawn once, so it can
+    // be composited as it is shaded.
+    opaque_ = !custom && !surface_.opacityMap && surface_.opacity >= 1;
+    direct_ = opaque_ && into == FillInto::ScratchAlone;
+    // Pixels are shaded in batches when no pixel's shading can see another
+    // one drawn: everywhere but under glass that reads the target.
+    batched_ = !custom && !band.f->backgroundCopy.data;
+    if (batched_) {
+      const Scene& s = band.f->scene;
+      batch_.originX = float(s.offsetX);
+      batch_.originY = float(s.offsetY);
+      batch_.hasUV = setup.hasUV;
+      batch_.A = float(setup.A);
+      batch_.B = float(setup.B);
+      batch_.C = float(setup.C);
+      batch_.D = float(setup.D);
+    }
     const bool maps = surface_.colourMap || surface_.opacityMap || surface_.bumpMap;
     withUV_ = custom || maps;
     withPrevious_ = custom || (band.f->sw.quality == 1 && (maps || surface_.glass));
@@ -50,12 +69,20 @@ class FillVisitor {
     float previous;
     if (!DepthTest(band_, x, y, depth, previous)) return;
     const PixelAttributes at = Attributes(x, y, depth);
+    if (batched_) {
+      // The built-in shading never reads the depth image.
+      RestoreDepth(band_, x, y, previous);
+      Queue(x, y, depth, at, nullptr, coverage);
+      return;
+    }
     float rgb[3];
     const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
                                      setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
     Put(x, y, rgb, coverage * opacity);
     RestoreDepth(band_, x, y, previous);
   }
+
+  bool SpansHideEdges() const { return opaque_; }
 
   void BeginSpan() {
     previousInSpan_ = false;
@@ -77,27 +104,19 @@ class FillVisitor {
     if (affineNormal_ && !(firstInSpan && band_.f->sw.quality != 1)) {
       previousInSpan_ = true;
       const Vec3 n = normalX_ * double(x) + normalY_ * double(y) + normalC_;
-      float u = 0, v = 0;
+      PixelAttributes at;
+      at.normal = __Point{float(n.x), float(n.y), float(n.z)};
       if (withUV_ && setup_.hasUV) {
         const Vec3 uv = uvX_ * double(x) + uvY_ * double(y) + uvC_;
-        u = float(uv.x);
-        v = float(uv.y);
+        at.u = float(uv.x);
+        at.v = float(uv.y);
       }
-      float rgb[3];
-      const float opacity =
-          ShadePixel(band_, surface_, x, y, depth, triangle_,
-                     __Point{float(n.x), float(n.y), float(n.z)}, setup_.hasUV, u, v, nullptr,
-                     setup_, rgb);
-      Put(x, y, rgb, opacity);
+      Shade(x, y, depth, at, nullptr);
       return;
     }
     if (!withPrevious_) {
       previousInSpan_ = true;
-      const PixelAttributes at = Attributes(x, y, depth);
-      float rgb[3];
-      const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
-                                       setup_.hasUV, at.u, at.v, nullptr, setup_, rgb);
-      Put(x, y, rgb, opacity);
+      Shade(x, y, depth, Attributes(x, y, depth), nullptr);
       return;
     }
     if (previousInSpan_) {
@@ -115,20 +134,67 @@ class FillVisitor {
       info.v = previous_.v;
     }
     const PixelAttributes at = Attributes(x, y, depth);
-    float rgb[3];
-    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
-                                     setup_.hasUV, at.u, at.v, &info, setup_, rgb);
-    Put(x, y, rgb, opacity);
+    Shade(x, y, depth, at, &info);
     previous_ = at;
     previousKnown_ = true;
     previousInSpan_ = true;
+  }
+
+  // Shades and draws what is queued.
+  void Flush() {
+    if (batch_.count == 0) return;
+    ShadeSurfaces(band_, surface_, batch_);
+    for (int k = 0; k < batch_.count; ++k) {
+      float opacity = batch_.opacity[k];
+      if (!(opacity > 0)) opacity = 0;
+      if (opacity > 1) opacity = 1;
+      const float rgb[3] = {batch_.red[k], batch_.green[k], batch_.blue[k]};
+      Put(queuedX_[k], queuedY_[k], rgb, coverage_[k] * opacity);
+    }
+    batch_.count = 0;
   }
 
  private:
   PixelAttributes Attributes(int x, int y, float depth) const {
     return InterpolateAttributes(*band_.f, setup_, x, y, depth, flat_, withUV_);
   }
+
+  void Shade(int x, int y, float depth, const PixelAttributes& at, __PrevInfo* info) {
+    if (batched_) {
+      Queue(x, y, depth, at, info, 1.0f);
+      return;
+    }
+    float rgb[3];
+    const float opacity = ShadePixel(band_, surface_, x, y, depth, triangle_, at.normal,
+                                     setup_.hasUV, at.u, at.v, info, setup_, rgb);
+    Put(x, y, rgb, opacity);
+  }
+
+  void Queue(int x, int y, float depth, const PixelAttributes& at, const __PrevInfo* info,
+             float coverage) {
+    const int k = batch_.count;
+    const Scene& s = band_.f->scene;
+    queuedX_[k] = x;
+    queuedY_[k] = y;
+    coverage_[k] = coverage;
+    batch_.px[k] = float(x - s.offsetX);
+    batch_.py[k] = float(y - s.offsetY);
+    batch_.pz[k] = depth;
+    batch_.nx[k] = at.normal.x;
+    batch_.ny[k] = at.normal.y;
+    batch_.nz[k] = at.normal.z;
+    batch_.u[k] = at.u;
+    batch_.v[k] = at.v;
+    batch_.hasPrevious[k] = info != nullptr;
+    if (info) batch_.previous[k] = *info;
+    if (++batch_.count == kShadeBatch) Flush();
+  }
+
   void Put(int x, int y, const float rgb[3], float opacity) {
+    if (direct_) {
+      CompositePixel(band_, x, y, rgb, opacity);
+      return;
+    }
     PlotPixel(band_, destination_, x, y, rgb[0], rgb[1], rgb[2], opacity);
     if (toScratch_) Touch(band_, x, y);
   }
@@ -139,6 +205,7 @@ class FillVisitor {
   bool flat_;
   const Plane& destination_;
   bool toScratch_;
+  bool opaque_ = false, direct_ = false, batched_ = false;
   Surface surface_;
   bool withUV_ = true, withPrevious_ = true, affineNormal_ = false;
   Vec3 normalX_, normalY_, normalC_;
@@ -146,6 +213,9 @@ class FillVisitor {
   bool previousInSpan_ = false;
   bool previousKnown_ = false;
   PixelAttributes previous_;
+  ShadeBatch batch_;
+  int queuedX_[kShadeBatch], queuedY_[kShadeBatch];
+  float coverage_[kShadeBatch];
 };
 
 class LineVisitor {
@@ -182,10 +252,11 @@ class LineVisitor {
 }  // namespace
 
 void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, const Plane& destination, bool toScratch) {
-  FillVisitor visitor(band, setup, triangle, kind, destination, toScratch);
+                  FillKind kind, const Plane& destination, FillInto into) {
+  FillVisitor visitor(band, setup, triangle, kind, destination, into);
   ScanTriangle(setup, band.f->sw.quality == 1, band.f->width, band.y0, band.y1, band.stop,
                visitor);
+  visitor.Flush();
 }
 
 void DrawShadedLine(const Band& band, Vec3 from, Vec3 to, __Point normal,

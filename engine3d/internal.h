@@ -189,6 +189,10 @@ struct Frame {
   float* sharedDepth = nullptr;
   Plane backgroundCopy;
   float* refractDepth = nullptr;
+  // Per material, its bump map's texel heights for this render (see
+  // BumpTexelHeights), or null where they are read from the bitmap.
+  const float* const* bumpSums = nullptr;
+  int bumpSumCount = 0;
 };
 
 // Counts work and, every few thousand pixels, asks whether the render is
@@ -290,6 +294,9 @@ inline void Touch(const Band& band, int x, int y) {
   if (row < r.firstTouched) r.firstTouched = row;
   if (row > r.lastTouched) r.lastTouched = row;
 }
+// Composites a pixel as if it were the only write of a triangle into its
+// empty scratch image: the same bytes, without the scratch image.
+void CompositePixel(const Band& band, int x, int y, const float rgb[3], float opacity);
 // Composites the touched scratch pixels into the target and clears them.
 void CompositeScratch(const Band& band);
 void ResetExtents(const Band& band);
@@ -319,6 +326,7 @@ struct Surface {
   const __Texture* opacityMap = nullptr;
   const __Texture* bumpMap = nullptr;
   const __Texture* reflectionMap = nullptr;
+  const float* bumpSums = nullptr;  // the bump map's texel heights, or null
   float bumpHeight = 0;
   const light3ds* lights = nullptr;
   int lightCount = 0;
@@ -332,12 +340,40 @@ float ShadeSurface(const Band& band, const Surface& s, float originX, float orig
                    const __PrevInfo* previous, float A, float B, float C, float D,
                    float& red, float& green, float& blue);
 
+// Pixels of one surface shaded together: the built-in shading works through
+// them stage by stage, so that the work of neighbouring pixels overlaps.
+// Each pixel gets the bytes it would get alone.
+constexpr int kShadeBatch = 64;
+struct ShadeBatch {
+  // Shared by the batch: the image position of the scene origin, whether
+  // texture coordinates are valid, the surface's plane.
+  float originX = 0, originY = 0;
+  bool hasUV = false;
+  float A = 0, B = 0, C = 0, D = 0;
+  int count = 0;
+  // Per pixel, as ShadeSurface takes them (a null previous pixel is
+  // hasPrevious false).
+  float px[kShadeBatch], py[kShadeBatch], pz[kShadeBatch];
+  float nx[kShadeBatch], ny[kShadeBatch], nz[kShadeBatch];
+  float u[kShadeBatch], v[kShadeBatch];
+  bool hasPrevious[kShadeBatch];
+  __PrevInfo previous[kShadeBatch];
+  // Results: colour in channel units and the opacity (not yet clamped).
+  float red[kShadeBatch], green[kShadeBatch], blue[kShadeBatch], opacity[kShadeBatch];
+};
+void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& batch);
+
 // Shades image pixel (x, y) with the caller's per-pixel function, or with
 // the built-in one and the triangle's prepared surface, and returns the
 // opacity, 0 when the function gave nothing usable.
 float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
                  __Triangle3ds* triangle, __Point normal, bool hasUV, float u, float v,
                  __PrevInfo* previous, const TriangleSetup& plane, float rgb[3]);
+// The bump map's height at every texel (the sum of its blue, green and red
+// in the render's channel units), the same floats the shading would read
+// texel by texel; `out` holds width x height.
+void BumpTexelHeights(const __Texture& t, int maxChannel, float* out);
+
 // The surface of a triangle for ShadePixel (left unprepared when a caller's
 // function shades).
 void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out);
@@ -352,11 +388,16 @@ float BuiltInPixel(const Band& band, float originX, float originY, float px, flo
 // ---- Drawing (one function per draw-mode family) -----------------------------
 
 enum class FillKind { Flat, Phong };
+// Where a fill draws: straight into the target; into the band's scratch
+// image, beside other fills, for one composite; or alone in the scratch
+// image, composited right after (which an opaque triangle may do pixel by
+// pixel as it goes).
+enum class FillInto { Image, Scratch, ScratchAlone };
 
 // Fills one prepared triangle into `destination` (the target, or the
 // band's scratch image), shading every pixel.
 void FillTriangle(const Band& band, const TriangleSetup& setup, __Triangle3ds* triangle,
-                  FillKind kind, const Plane& destination, bool toScratch);
+                  FillKind kind, const Plane& destination, FillInto into);
 
 // An antialiased (or, with _Quality 0, stepped) line between two image
 // points, every pixel shaded with the given normal and plotted into the

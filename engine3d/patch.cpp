@@ -171,7 +171,8 @@ void FillSubdivided(const Band& band, __Triangle3ds* triangle, const __Point3ds 
     if (!PassesFacing(band, FaceNormalZ(a, b, c), true)) continue;
     TriangleSetup setup;
     if (!SetUpTriangle(a, b, c, scene.offsetX, scene.offsetY, setup)) continue;
-    FillTriangle(band, setup, triangle, FillKind::Phong, destination, toScratch);
+    FillTriangle(band, setup, triangle, FillKind::Phong, destination,
+                 toScratch ? FillInto::Scratch : FillInto::Image);
   }
 }
 

@@ -61,79 +61,87 @@ void ResetExtents(const Band& band) {
 
 namespace {
 
+// One pixel of a triangle's scratch image (colour `scratch`, alpha s > 0)
+// composited into the target.
+template <bool deep>
+void CompositeOne(const Band& band, int x, int y, const int scratch[3], int s) {
+  const Frame& f = *band.f;
+  const int high = f.maxChannel;
+  const int newEdgeDifference = 20;
+  unsigned char* target = f.target.data;
+  unsigned char* edgeImage = band.edgeColour.data;
+  unsigned char* underImage = band.underColour.data;
+  const size_t to = f.target.Index(x, y);
+  const size_t edge = band.edgeColour.Index(x, y);
+  if (s == high) {
+    for (int i = 0; i < 3; ++i) {
+      WriteChannel(target, to + i, scratch[i], deep);
+      WriteChannel(underImage, edge + i, scratch[i], deep);
+      WriteChannel(edgeImage, edge + i, scratch[i], deep);
+    }
+    WriteChannel(target, to + 3, high, deep);
+    return;
+  }
+  const int targetAlpha = ReadChannel(target, to + 3, deep);
+  if (targetAlpha == 0) {
+    for (int i = 0; i < 3; ++i) WriteChannel(target, to + i, scratch[i], deep);
+    WriteChannel(target, to + 3, s, deep);
+    return;
+  }
+
+  // A partial pixel over something already drawn. When the previous
+  // partial pixel here had about the same colour, it was a neighbour of
+  // the same surface continuing the edge: blend over what lay under the
+  // first one instead of over the first one, or the shared edge would
+  // show as a seam.
+  const int edgeAlpha = ReadChannel(edgeImage, edge + 3, deep);
+  int difference = 0;
+  for (int i = 0; i < 3; ++i) {
+    int d = std::abs(ReadChannel(edgeImage, edge + i, deep) - scratch[i]);
+    if (deep) d /= 256;
+    difference = std::max(difference, d);
+  }
+  int weight;
+  int under[3];
+  if (edgeAlpha == 0 || difference >= newEdgeDifference) {
+    for (int i = 0; i < 3; ++i) {
+      under[i] = ReadChannel(target, to + i, deep);
+      WriteChannel(underImage, edge + i, under[i], deep);
+      WriteChannel(edgeImage, edge + i, scratch[i], deep);
+    }
+    WriteChannel(edgeImage, edge + 3, s, deep);
+    weight = s;
+  } else {
+    weight = edgeAlpha;
+    if (s > edgeAlpha) {
+      WriteChannel(edgeImage, edge + 3, s, deep);
+      weight = s;
+    }
+    for (int i = 0; i < 3; ++i) under[i] = ReadChannel(underImage, edge + i, deep);
+  }
+  const float w = float(weight) / float(high);
+  for (int i = 0; i < 3; ++i)
+    WriteChannel(target, to + i, RoundChannel(w * scratch[i] + (1 - w) * under[i], high), deep);
+  WriteChannel(target, to + 3, std::max(weight, targetAlpha), deep);
+}
+
 template <bool deep>
 void Composite(const Band& band) {
   RowExtents& r = *band.touched;
   const Frame& f = *band.f;
-  const int high = f.maxChannel;
-  const int newEdgeDifference = 20;
   const size_t bytesPerChannel = deep ? 2 : 1;
   unsigned char* scratchImage = band.scratch.data;
-  unsigned char* target = f.target.data;
-  unsigned char* edgeImage = band.edgeColour.data;
-  unsigned char* underImage = band.underColour.data;
   for (int row = r.firstTouched; row <= r.lastTouched; ++row) {
     const int x0 = r.low[size_t(row)], x1 = r.high[size_t(row)];
     if (x0 > x1) continue;
     const int y = band.y0 + row;
     for (int x = x0; x <= x1; ++x) {
       const size_t at = band.scratch.Index(x, y);
-      const size_t to = f.target.Index(x, y);
-      const size_t edge = band.edgeColour.Index(x, y);
       const int s = ReadChannel(scratchImage, at + 3, deep);
       if (s == 0) continue;
       int scratch[3];
       for (int i = 0; i < 3; ++i) scratch[i] = ReadChannel(scratchImage, at + i, deep);
-      if (s == high) {
-        for (int i = 0; i < 3; ++i) {
-          WriteChannel(target, to + i, scratch[i], deep);
-          WriteChannel(underImage, edge + i, scratch[i], deep);
-          WriteChannel(edgeImage, edge + i, scratch[i], deep);
-        }
-        WriteChannel(target, to + 3, high, deep);
-        continue;
-      }
-      const int targetAlpha = ReadChannel(target, to + 3, deep);
-      if (targetAlpha == 0) {
-        for (int i = 0; i < 3; ++i) WriteChannel(target, to + i, scratch[i], deep);
-        WriteChannel(target, to + 3, s, deep);
-        continue;
-      }
-
-      // A partial pixel over something already drawn. When the previous
-      // partial pixel here had about the same colour, it was a neighbour of
-      // the same surface continuing the edge: blend over what lay under the
-      // first one instead of over the first one, or the shared edge would
-      // show as a seam.
-      const int edgeAlpha = ReadChannel(edgeImage, edge + 3, deep);
-      int difference = 0;
-      for (int i = 0; i < 3; ++i) {
-        int d = std::abs(ReadChannel(edgeImage, edge + i, deep) - scratch[i]);
-        if (deep) d /= 256;
-        difference = std::max(difference, d);
-      }
-      int weight;
-      int under[3];
-      if (edgeAlpha == 0 || difference >= newEdgeDifference) {
-        for (int i = 0; i < 3; ++i) {
-          under[i] = ReadChannel(target, to + i, deep);
-          WriteChannel(underImage, edge + i, under[i], deep);
-          WriteChannel(edgeImage, edge + i, scratch[i], deep);
-        }
-        WriteChannel(edgeImage, edge + 3, s, deep);
-        weight = s;
-      } else {
-        weight = edgeAlpha;
-        if (s > edgeAlpha) {
-          WriteChannel(edgeImage, edge + 3, s, deep);
-          weight = s;
-        }
-        for (int i = 0; i < 3; ++i) under[i] = ReadChannel(underImage, edge + i, deep);
-      }
-      const float w = float(weight) / float(high);
-      for (int i = 0; i < 3; ++i)
-        WriteChannel(target, to + i, RoundChannel(w * scratch[i] + (1 - w) * under[i], high), deep);
-      WriteChannel(target, to + 3, std::max(weight, targetAlpha), deep);
+      CompositeOne<deep>(band, x, y, scratch, s);
     }
     // The scratch image is left clear for the next triangle.
     std::memset(scratchImage + band.scratch.Index(x0, y) * bytesPerChannel, 0,
@@ -145,7 +153,26 @@ void Composite(const Band& band) {
   r.lastTouched = -1;
 }
 
+// What PlotPixel would leave in an empty scratch pixel, composited at once.
+template <bool deep>
+void CompositeFresh(const Band& band, int x, int y, const float rgb[3], float opacity) {
+  const int high = band.f->maxChannel;
+  const int alpha = opacity >= 1 ? high : RoundChannel(float(high) * opacity, high);
+  if (alpha == 0) return;
+  const int colour[3] = {RoundChannel(rgb[0], high), RoundChannel(rgb[1], high),
+                         RoundChannel(rgb[2], high)};
+  CompositeOne<deep>(band, x, y, colour, alpha);
+}
+
 }  // namespace
+
+void CompositePixel(const Band& band, int x, int y, const float rgb[3], float opacity) {
+  if (!band.Inside(x, y) || !(opacity > 0)) return;
+  if (band.f->deep)
+    CompositeFresh<true>(band, x, y, rgb, opacity);
+  else
+    CompositeFresh<false>(band, x, y, rgb, opacity);
+}
 
 void CompositeScratch(const Band& band) {
   if (band.f->deep)

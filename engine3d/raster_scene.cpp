@@ -5,6 +5,7 @@
 #include "engine3d/scan.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <limits>
@@ -252,7 +253,7 @@ void DrawBandPass(Band& band, const int* order, int count) {
       case 3:
       case 6:
         FillTriangle(band, setup, triangle, mode == 3 ? FillKind::Flat : FillKind::Phong, into,
-                     composite);
+                     composite ? FillInto::ScratchAlone : FillInto::Image);
         if (composite) CompositeScratch(band);
         break;
       case 9:
@@ -328,6 +329,11 @@ struct RenderContext::Buffers {
   std::vector<Worker> workers;
   PageBuffer backgroundCopy, refractDepth;
   std::vector<int> bandStart, order, boxes;
+  // The bands in the order threads take them: the busiest first.
+  std::vector<int> bandOrder;
+  std::vector<int64_t> bandWork;
+  std::vector<float> bumpHeights;
+  std::vector<const float*> bumpSums;
 
   // Gives back what only a render drawn as one band needed: the glass
   // images and band images of the whole image's height.
@@ -347,10 +353,16 @@ struct RenderContext::Buffers {
     workers.shrink_to_fit();
     backgroundCopy.Release();
     refractDepth.Release();
-    for (std::vector<int>* v : {&bandStart, &order, &boxes}) {
+    for (std::vector<int>* v : {&bandStart, &order, &boxes, &bandOrder}) {
       v->clear();
       v->shrink_to_fit();
     }
+    bandWork.clear();
+    bandWork.shrink_to_fit();
+    bumpHeights.clear();
+    bumpHeights.shrink_to_fit();
+    bumpSums.clear();
+    bumpSums.shrink_to_fit();
   }
 };
 
@@ -439,9 +451,9 @@ class BandRunner {
   void Work(int worker, StopCheck& stop) {
     for (;;) {
       if (stop.Stopped()) return;
-      const int b = next_.fetch_add(1, std::memory_order_relaxed);
-      if (b >= bandCount_) return;
-      DrawBand(worker, b, stop);
+      const int n = next_.fetch_add(1, std::memory_order_relaxed);
+      if (n >= bandCount_) return;
+      DrawBand(worker, buffers_.bandOrder[size_t(n)], stop);
     }
   }
 
@@ -567,10 +579,86 @@ bool BinTriangles(const Frame& f, RenderContext::Buffers& buffers, int bandRows,
       for (int band = box[0] / bandRows; band <= box[1] / bandRows; ++band)
         buffers.order[size_t(fill[size_t(band)]++)] = k;
     }
+    // The pattern often crowds a few bands, and bands taken in image order
+    // would leave one thread drawing the last crowded band alone. Taking the
+    // busiest first, by the area of their triangles' boxes plus a set-up
+    // cost per triangle, leaves only light bands for the end.
+    buffers.bandWork.assign(size_t(bandCount), 0);
+    for (int band = 0; band < bandCount; ++band) {
+      const int y0 = band * bandRows, y1 = std::min(f.height, y0 + bandRows) - 1;
+      int64_t work = 0;
+      for (int n = buffers.bandStart[size_t(band)]; n < buffers.bandStart[size_t(band) + 1];
+           ++n) {
+        const int* box = buffers.boxes.data() + 4 * size_t(buffers.order[size_t(n)]);
+        const int rows = std::min(box[1], y1) - std::max(box[0], y0) + 1;
+        work += int64_t(rows) * (box[3] - box[2] + 1) + 64;
+      }
+      buffers.bandWork[size_t(band)] = work;
+    }
+    buffers.bandOrder.resize(size_t(bandCount));
+    for (int band = 0; band < bandCount; ++band) buffers.bandOrder[size_t(band)] = band;
+    std::stable_sort(buffers.bandOrder.begin(), buffers.bandOrder.end(), [&](int a, int b) {
+      return buffers.bandWork[size_t(a)] > buffers.bandWork[size_t(b)];
+    });
   } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
+}
+
+// Works out the texel heights of every material's bump map once per render,
+// rather than three channels per texel read. Materials sharing a bitmap
+// share its heights; bitmaps past a few megabytes of heights in all are
+// left to be read texel by texel.
+void PrepareBumpHeights(Frame& f, RenderContext::Buffers& buffers) {
+  constexpr size_t kMostHeights = size_t(1) << 22;
+  const Scene& scene = f.scene;
+  f.bumpSums = nullptr;
+  f.bumpSumCount = 0;
+  if (!scene.textures || scene.materialCount < 1) return;
+  auto bumpOf = [&](int m) -> const __Texture* {
+    const __Texture& t = scene.textures[size_t(m) * 4 + 2];
+    if (!t.present || !t.pixels || t.width < 1 || t.height < 1) return nullptr;
+    return &t;
+  };
+  auto same = [](const __Texture* a, const __Texture* b) {
+    return a && b && a->pixels == b->pixels && a->width == b->width && a->height == b->height &&
+           a->isDeep == b->isDeep;
+  };
+  try {
+    std::vector<size_t> start(size_t(scene.materialCount), SIZE_MAX);
+    size_t total = 0;
+    const __Texture* last = nullptr;
+    size_t lastStart = SIZE_MAX;
+    for (int m = 0; m < scene.materialCount; ++m) {
+      const __Texture* t = bumpOf(m);
+      if (!t) continue;
+      if (same(t, last)) {
+        start[size_t(m)] = lastStart;
+        continue;
+      }
+      const size_t texels = size_t(t->width) * size_t(t->height);
+      last = t;
+      lastStart = SIZE_MAX;
+      if (texels > kMostHeights - total) continue;
+      start[size_t(m)] = lastStart = total;
+      total += texels;
+    }
+    if (total == 0) return;
+    buffers.bumpHeights.resize(total);
+    buffers.bumpSums.assign(size_t(scene.materialCount), nullptr);
+    for (int m = 0; m < scene.materialCount; ++m) {
+      if (start[size_t(m)] == SIZE_MAX) continue;
+      float* heights = buffers.bumpHeights.data() + start[size_t(m)];
+      if (m == 0 || start[size_t(m)] != start[size_t(m) - 1])
+        BumpTexelHeights(*bumpOf(m), f.maxChannel, heights);
+      buffers.bumpSums[size_t(m)] = heights;
+    }
+  } catch (const std::bad_alloc&) {
+    return;  // the shading reads the bitmaps instead
+  }
+  f.bumpSums = buffers.bumpSums.data();
+  f.bumpSumCount = scene.materialCount;
 }
 
 int ThreadCount(const RenderControl& control) {
@@ -646,6 +734,7 @@ RenderStatus RasterScene(RenderContext& context, const RenderControl& control,
   while (prepared < threads && runner.Prepare(prepared)) ++prepared;
   if (prepared == 0) return RenderStatus::OutOfMemory;
   if (!BinTriangles(f, buffers, bandRows, bandCount)) return RenderStatus::OutOfMemory;
+  if (sw.drawMode != 0) PrepareBumpHeights(f, buffers);
 
   light3ds createdLight{};
   f.defaultLight = InstalledDefaultLight();
@@ -826,6 +915,7 @@ void __RasterSolid(unsigned char* target, int width, int height, int rowStride, 
     void Edge(int x, int y, float coverage) {
       PlotPixel(band, band.f->target, x, y, colour[0], colour[1], colour[2], coverage * opacity);
     }
+    bool SpansHideEdges() const { return opacity >= 1; }
     void BeginSpan() {}
     void Inner(int x, int y) {
       PlotPixel(band, band.f->target, x, y, colour[0], colour[1], colour[2], opacity);

@@ -24,18 +24,45 @@ inline int BoundCeil(double value, int low, int high) {
   return int(std::ceil(value));
 }
 
+// The inner pixels of row y of a triangle, columns first .. last (clipped
+// to the image's width), or false when the row has none. With
+// antialiasing the span takes the pixels right of the left crossing up to
+// and including the right one, so inner pixels of triangles that share an
+// edge neither overlap nor leave a gap; without, it runs from trunc(left
+// crossing) to below the right one.
+inline bool RowSpan(const TriangleSetup& t, bool antialias, int width, int y, int& first,
+                    int& last) {
+  double left = HUGE_VAL, right = -HUGE_VAL;
+  for (int k = 0; k < 3; ++k) {
+    const Vec3 a = t.v[k].p, b = t.v[(k + 1) % 3].p;
+    if (a.y == b.y || y < std::min(a.y, b.y) || y > std::max(a.y, b.y)) continue;
+    const double x = a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y);
+    left = std::min(left, x);
+    right = std::max(right, x);
+  }
+  if (!(left <= right)) return false;
+  const double start = antialias ? std::floor(left) + 1 : std::trunc(left);
+  first = BoundCeil(start, 0, width);
+  // With antialiasing a pixel exactly on the right crossing belongs to
+  // this span: otherwise a pixel on an edge shared with the next triangle
+  // would be a border pixel of both and an inner pixel of neither, and
+  // would never get its depth.
+  last = antialias ? BoundFloor(right, -1, width - 1) : BoundCeil(right, 0, width) - 1;
+  return first <= last;
+}
+
 // Triangle walk. The visitor provides
 //   void Edge(int x, int y, float coverage);  antialiased border pixels
 //   void BeginSpan();
 //   void Inner(int x, int y);                 span pixels, left to right
+//   bool SpansHideEdges() const;              see below
 //
 // With `antialias`, every pixel less than one pixel outside the triangle or
 // less than half a pixel inside it is a border pixel, visited once, from the
 // edge it is nearest to: coverage 1 - d outside (d its distance), 1 inside.
-// The spans then take the pixels right of the left crossing up to and
-// including the right one, so inner pixels of triangles that share an edge
-// neither overlap nor leave a gap. Without antialiasing there are no border
-// pixels and a span runs from trunc(left crossing) to below the right one.
+// Border pixels come first, then the spans (RowSpan). A visitor whose span
+// pixels always cover what it drew there as a border pixel answers
+// SpansHideEdges() true and is spared the border pixels inside the spans.
 // Only rows y0 .. y1 - 1 are visited: a band draws its own rows. The walk
 // ends early when `stop` (may be null) says so.
 template <class Visitor>
@@ -43,12 +70,21 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int y0, int
                   StopCheck* stop, Visitor& visit) {
   if (width < 1 || y1 <= y0) return;
 
+  double top = t.v[0].p.y, bottom = top;
+  for (int i = 1; i < 3; ++i) {
+    top = std::min(top, t.v[i].p.y);
+    bottom = std::max(bottom, t.v[i].p.y);
+  }
+  const int rowFirst = BoundCeil(top, y0, y1);
+  const int rowEnd = BoundCeil(bottom, y0, y1);  // rows below the bottom vertex only
+
   if (antialias) {
+    const bool hide = visit.SpansHideEdges();
     for (int k = 0; k < 3; ++k) {
       const Vec3 a = t.v[k].p, b = t.v[(k + 1) % 3].p;
-      const int rowFirst = BoundCeil(std::min(a.y, b.y) - 1, y0, y1);
-      const int rowLast = BoundFloor(std::max(a.y, b.y) + 1, y0 - 1, y1 - 1);
-      for (int y = rowFirst; y <= rowLast; ++y) {
+      const int edgeFirst = BoundCeil(std::min(a.y, b.y) - 1, y0, y1);
+      const int edgeLast = BoundFloor(std::max(a.y, b.y) + 1, y0 - 1, y1 - 1);
+      for (int y = edgeFirst; y <= edgeLast; ++y) {
         // The part of the edge within one row of this one.
         double lowX, highX;
         if (a.y == b.y) {
@@ -66,7 +102,19 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int y0, int
         const int first = BoundCeil(lowX - 1, 0, width);
         const int last = BoundFloor(highX + 1, -1, width - 1);
         if (stop && stop->Tick(last - first + 2)) return;
+        int spanFirst = 0, spanLast = -1;
+        if (hide && y >= rowFirst && y < rowEnd &&
+            !RowSpan(t, antialias, width, y, spanFirst, spanLast)) {
+          spanFirst = 0;
+          spanLast = -1;
+        }
+        const double lineY = t.edgeY[k] * y;
         for (int x = first; x <= last; ++x) {
+          // Nearer than half a pixel inside this edge's line or a pixel
+          // outside it, the pixel cannot be this edge's.
+          const double line = t.edgeX[k] * x + lineY + t.edgeC[k];
+          if (line >= 1 || line <= -0.5) continue;
+          if (x >= spanFirst && x <= spanLast) continue;
           int nearest;
           const double d = SignedDistance(t, x, y, nearest);
           if (nearest != k || d >= 1 || d <= -0.5) continue;
@@ -76,31 +124,9 @@ void ScanTriangle(const TriangleSetup& t, bool antialias, int width, int y0, int
     }
   }
 
-  double top = t.v[0].p.y, bottom = top;
-  for (int i = 1; i < 3; ++i) {
-    top = std::min(top, t.v[i].p.y);
-    bottom = std::max(bottom, t.v[i].p.y);
-  }
-  const int rowFirst = BoundCeil(top, y0, y1);
-  const int rowEnd = BoundCeil(bottom, y0, y1);  // rows below the bottom vertex only
   for (int y = rowFirst; y < rowEnd; ++y) {
-    double left = HUGE_VAL, right = -HUGE_VAL;
-    for (int k = 0; k < 3; ++k) {
-      const Vec3 a = t.v[k].p, b = t.v[(k + 1) % 3].p;
-      if (a.y == b.y || y < std::min(a.y, b.y) || y > std::max(a.y, b.y)) continue;
-      const double x = a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y);
-      left = std::min(left, x);
-      right = std::max(right, x);
-    }
-    if (!(left <= right)) continue;
-    const double start = antialias ? std::floor(left) + 1 : std::trunc(left);
-    const int first = BoundCeil(start, 0, width);
-    // With antialiasing a pixel exactly on the right crossing belongs to
-    // this span: otherwise a pixel on an edge shared with the next triangle
-    // would be a border pixel of both and an inner pixel of neither, and
-    // would never get its depth.
-    const int last = antialias ? BoundFloor(right, -1, width - 1) : BoundCeil(right, 0, width) - 1;
-    if (first > last) continue;
+    int first, last;
+    if (!RowSpan(t, antialias, width, y, first, last)) continue;
     if (stop && stop->Tick(last - first + 1)) return;
     visit.BeginSpan();
     for (int x = first; x <= last; ++x) visit.Inner(x, y);

@@ -71,11 +71,20 @@ bool SetUpTriangle(const __Point3ds& a, const __Point3ds& b, const __Point3ds& c
   // is as collinear as one lying outside them.
   const Vec3 e1 = t.v[1].p - t.v[0].p, e2 = t.v[2].p - t.v[0].p;
   if ((e1.x == 0 && e1.y == 0) || (e2.x == 0 && e2.y == 0)) return false;
-  double delta = AngleOf(e2.x, e2.y) - AngleOf(e1.x, e1.y);
-  if (delta > kPi) delta -= 2 * kPi;
-  if (delta <= -kPi) delta += 2 * kPi;
-  if (std::fabs(delta) < 1e-5 || std::fabs(delta) > kPi - 1e-5) return false;
-  if (delta < 0) std::swap(t.v[1], t.v[2]);
+  // Well away from flat, the sine of the angle (the cross product) decides
+  // as the angles would, without two arc tangents: it is then at least
+  // 1e-4 of the edges' lengths, far beyond the rounding of either way.
+  const double cross = e1.x * e2.y - e1.y * e2.x;
+  const double lengths = (e1.x * e1.x + e1.y * e1.y) * (e2.x * e2.x + e2.y * e2.y);
+  if (std::isfinite(lengths) && cross * cross > 1e-8 * lengths) {
+    if (cross < 0) std::swap(t.v[1], t.v[2]);
+  } else {
+    double delta = AngleOf(e2.x, e2.y) - AngleOf(e1.x, e1.y);
+    if (delta > kPi) delta -= 2 * kPi;
+    if (delta <= -kPi) delta += 2 * kPi;
+    if (std::fabs(delta) < 1e-5 || std::fabs(delta) > kPi - 1e-5) return false;
+    if (delta < 0) std::swap(t.v[1], t.v[2]);
+  }
 
   const Vec3 p0 = t.v[0].p, p1 = t.v[1].p, p2 = t.v[2].p;
   Vec3 n = Cross(p0 - p1, p2 - p1);

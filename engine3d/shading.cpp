@@ -3,6 +3,9 @@
 #include "engine3d/internal.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace rf::engine3d {
 
@@ -141,6 +144,9 @@ double Wrap(double s, int size) {
   return s;
 }
 
+// Texels per side of a map's footprint grid, at most.
+constexpr int kMapFootprintCap = 10;
+
 struct TexelPoint {
   double s, t;
 };
@@ -202,8 +208,8 @@ Footprint FootprintOf(const map3ds& map, const __Texture& t, TexelPoint here,
   const TexelPoint before = TexelPosition(map, t, previous->u, previous->v);
   const double ds = std::fabs(here.s - before.s), dt = std::fabs(here.t - before.t);
   if (ds + dt <= 2) return f;
-  f.ns = GridCount(ds, 10);
-  f.nt = GridCount(dt, 10);
+  f.ns = GridCount(ds, kMapFootprintCap);
+  f.nt = GridCount(dt, kMapFootprintCap);
   f.from = before;
   f.to = here;
   return f;
@@ -234,32 +240,76 @@ Rgba SampleMap(const map3ds& map, const __Texture& t, float u, float v,
   return {sum.r / n, sum.g / n, sum.b / n, sum.a / n};
 }
 
+// A bump map's texel heights: from the render's table of channel sums when
+// it has one, else read from the bitmap.
+struct BumpHeights {
+  const __Texture& t;
+  const float* sums;
+  int maxChannel;
+  float At(int column, int row) const {
+    if (sums) return sums[size_t(row) * size_t(t.width) + size_t(column)];
+    return ChannelSum(t, column, row, maxChannel);
+  }
+};
+
 // Height differences towards the right and the lower neighbour.
-void BumpSlopes(const map3ds& map, const __Texture& t, float u, float v,
-                const __PrevInfo* previous, int quality, int maxChannel, float& alongX,
-                float& alongY) {
+void BumpSlopes(const map3ds& map, const BumpHeights& heights, float u, float v,
+                const __PrevInfo* previous, int quality, float& alongX, float& alongY) {
+  const __Texture& t = heights.t;
   const TexelPoint here = TexelPosition(map, t, u, v);
   const Footprint f = FootprintOf(map, t, here, previous, quality);
   if (f.ns == 0) {
     const int i = Truncated(here.s, t.width), j = Truncated(here.t, t.height);
-    const float centre = ChannelSum(t, i, j, maxChannel);
-    alongX = ChannelSum(t, std::min(i + 1, t.width - 1), j, maxChannel) - centre;
-    alongY = ChannelSum(t, i, std::min(j + 1, t.height - 1), maxChannel) - centre;
+    const float centre = heights.At(i, j);
+    alongX = heights.At(std::min(i + 1, t.width - 1), j) - centre;
+    alongY = heights.At(i, std::min(j + 1, t.height - 1)) - centre;
     return;
   }
   // Both positions are wrapped into the bitmap, so the offsets are finite
   // and smaller than it.
   const int offsetS = int(std::max(std::fabs(f.to.s - f.from.s), 1.0));
   const int offsetT = int(std::max(std::fabs(f.to.t - f.from.t), 1.0));
-  float centre = 0, right = 0, lower = 0;
-  ForEachFootprintTexel(f, t, [&](int i, int j) {
-    centre += ChannelSum(t, i, j, maxChannel);
-    right += ChannelSum(t, int((i + int64_t(offsetS)) % t.width), j, maxChannel);
-    lower += ChannelSum(t, i, int((j + int64_t(offsetT)) % t.height), maxChannel);
-  });
+  // The grid's columns depend only on its column index and its rows only on
+  // its row index.
+  int columns[kMapFootprintCap], right[kMapFootprintCap];
+  int rows[kMapFootprintCap], lower[kMapFootprintCap];
+  const double stepS = (f.to.s - f.from.s) / f.ns, stepT = (f.to.t - f.from.t) / f.nt;
+  // A grid point and its offset are each inside the bitmap, so their sum
+  // wraps at most once.
+  for (int a = 0; a < f.ns; ++a) {
+    columns[a] = Truncated(f.from.s + a * stepS, t.width);
+    right[a] = columns[a] >= t.width - offsetS ? columns[a] - (t.width - offsetS)
+                                                : columns[a] + offsetS;
+  }
+  for (int b = 0; b < f.nt; ++b) {
+    rows[b] = Truncated(f.from.t + b * stepT, t.height);
+    lower[b] = rows[b] >= t.height - offsetT ? rows[b] - (t.height - offsetT) : rows[b] + offsetT;
+  }
+  float centre = 0, toRight = 0, toLower = 0;
+  if (heights.sums) {
+    const float* sums = heights.sums;
+    const size_t width = size_t(t.width);
+    for (int b = 0; b < f.nt; ++b) {
+      const float* row = sums + size_t(rows[b]) * width;
+      const float* below = sums + size_t(lower[b]) * width;
+      for (int a = 0; a < f.ns; ++a) {
+        centre += row[columns[a]];
+        toRight += row[right[a]];
+        toLower += below[columns[a]];
+      }
+    }
+  } else {
+    for (int b = 0; b < f.nt; ++b) {
+      for (int a = 0; a < f.ns; ++a) {
+        centre += heights.At(columns[a], rows[b]);
+        toRight += heights.At(right[a], rows[b]);
+        toLower += heights.At(columns[a], lower[b]);
+      }
+    }
+  }
   const float n = float(f.ns * f.nt);
-  alongX = (right - centre) / n;
-  alongY = (lower - centre) / n;
+  alongX = (toRight - centre) / n;
+  alongY = (toLower - centre) / n;
 }
 
 // ---- Reflection ----------------------------------------------------------------
@@ -293,6 +343,11 @@ float ReflectionCoordinate(float p, float depth, float rp, float rz, float w) {
 }
 
 // ---- Glass ---------------------------------------------------------------------
+
+// Most footprints are a few pixels a side.
+constexpr int kGlassFootprintCap = 5;
+constexpr int kGridSlots = 8;
+static_assert(kGridSlots >= kGlassFootprintCap, "a grid fits its slots");
 
 struct PlaneRef {
   float A, B, C, D, pz;
@@ -336,11 +391,58 @@ float Background(const Band& band, int x, int y, int i, const PlaneRef& plane) {
   return value;
 }
 
-float BilinearBackground(const Band& band, float sx, float sy, int i, const PlaneRef& plane) {
-  const int width = band.f->width, height = band.f->height;
-  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
-    return engine3d::Background(band, x, y, i, plane);
-  };
+// Glass that sees only the source image (every look drawn in bands) reads
+// its channels straight from it.
+template <bool deep>
+struct SourceReader {
+  const unsigned char* source;
+  size_t rowChannels;
+  int operator()(int x, int y, int i) const {
+    if (!source) return 0;
+    const size_t at = size_t(y) * rowChannels + size_t(x) * 4 + size_t(i);
+    if (!deep) return source[at];
+    uint16_t word;
+    std::memcpy(&word, source + 2 * at, sizeof word);
+    return word;
+  }
+  // Channel i summed over a grid of columns and rows.
+  int Sum(const int* columns, int columnCount, const int* rows, int rowCount, int i) const {
+    if (!source) return 0;
+    size_t offsets[kGridSlots];
+    for (int c = 0; c < columnCount; ++c) offsets[c] = size_t(columns[c]) * 4 + size_t(i);
+    int sum = 0;
+    for (int r = 0; r < rowCount; ++r) {
+      const size_t row = size_t(rows[r]) * rowChannels;
+      for (int c = 0; c < columnCount; ++c) {
+        if (!deep) {
+          sum += source[row + offsets[c]];
+        } else {
+          uint16_t word;
+          std::memcpy(&word, source + 2 * (row + offsets[c]), sizeof word);
+          sum += word;
+        }
+      }
+    }
+    return sum;
+  }
+};
+
+struct BackgroundReader {
+  const Band& band;
+  const PlaneRef& plane;
+  float operator()(int x, int y, int i) const { return Background(band, x, y, i, plane); }
+  // Row by row, each from left to right: glass behind glass changes what a
+  // later read sees.
+  float Sum(const int* columns, int columnCount, const int* rows, int rowCount, int i) const {
+    float sum = 0;
+    for (int r = 0; r < rowCount; ++r)
+      for (int c = 0; c < columnCount; ++c) sum += Background(band, columns[c], rows[r], i, plane);
+    return sum;
+  }
+};
+
+template <class Read>
+float BilinearBackground(const Read& read, int width, int height, float sx, float sy, int i) {
   const int ix = int(sx), iy = int(sy);
   const int ix1 = std::min(ix + 1, width - 1), iy1 = std::min(iy + 1, height - 1);
   const float dx = sx - float(ix), dy = sy - float(iy);
@@ -350,9 +452,12 @@ float BilinearBackground(const Band& band, float sx, float sy, int i, const Plan
   const float w01 = ((1 - dx) + dy) * ((1 - dx) + dy);
   const float w11 = (dx + dy) * (dx + dy);
   const float sum = w00 + w10 + w01 + w11;
-  const float value = Background(ix, iy, i, plane) * w00 + Background(ix1, iy, i, plane) * w10 +
-                      Background(ix, iy1, i, plane) * w01 + Background(ix1, iy1, i, plane) * w11;
-  return sum > 0 ? value / sum : Background(ix, iy, i, plane);
+  // Read one after the other: glass behind glass changes what a second read
+  // of a pixel sees.
+  const float v00 = float(read(ix, iy, i)), v10 = float(read(ix1, iy, i));
+  const float v01 = float(read(ix, iy1, i)), v11 = float(read(ix1, iy1, i));
+  const float value = v00 * w00 + v10 * w10 + v01 * w01 + v11 * w11;
+  return sum > 0 ? value / sum : float(read(ix, iy, i));
 }
 
 // A sample coordinate outside the image falls back to the pixel's own.
@@ -360,14 +465,43 @@ float InsideOr(float value, int size, int own) {
   return (value >= 0 && value <= float(size - 1)) ? value : float(own);
 }
 
-void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
-                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
-                float base[3], float& opacity) {
+
+// A footprint grid's pixel coordinates along one axis, `count` of them from
+// `centre` back over `span`; one outside 0 .. size - 1 falls back to the
+// pixel's own. Every slot is worked out, used or not, four at a time:
+// vector divisions round as scalar ones do, so the points are the same on
+// every platform. (Once a side passes 2^24 a float no longer holds each
+// column, and a point could land just past the image: that is left to the
+// general loop.)
+void GridPoints(float centre, float span, int count, int size, int own, int out[kGridSlots]) {
+  const float last = float(size - 1), fallback = float(own), n = float(count);
+#if defined(__SSE2__)
+  // The same operations four slots at a time; a NaN fails both comparisons
+  // as it does below.
+  const __m128 vCentre = _mm_set1_ps(centre), vSpan = _mm_set1_ps(span), vN = _mm_set1_ps(n);
+  const __m128 vLast = _mm_set1_ps(last), vFallback = _mm_set1_ps(fallback);
+  for (int k = 0; k < kGridSlots; k += 4) {
+    const __m128 index = _mm_set_ps(float(k + 3), float(k + 2), float(k + 1), float(k));
+    const __m128 g = _mm_sub_ps(vCentre, _mm_div_ps(_mm_mul_ps(index, vSpan), vN));
+    const __m128 inside =
+        _mm_and_ps(_mm_cmpge_ps(g, _mm_setzero_ps()), _mm_cmple_ps(g, vLast));
+    const __m128 chosen = _mm_or_ps(_mm_and_ps(inside, g), _mm_andnot_ps(inside, vFallback));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_cvttps_epi32(chosen));
+  }
+#else
+  for (int k = 0; k < kGridSlots; ++k) {
+    const float g = centre - float(k) * span / n;
+    out[k] = int((g >= 0 && g <= last) ? g : fallback);
+  }
+#endif
+}
+
+template <class Read>
+void ApplyGlassWith(const Read& read, const Band& band, const GlassProp& glass, const Vec3& n,
+                    int X, int Y, const __PrevInfo* previous, float originX, float originY,
+                    float base[3], float& opacity) {
   const Frame& fr = *band.f;
   const int width = fr.width, height = fr.height;
-  auto Background = [&band](int x, int y, int i, const PlaneRef& plane) {
-    return engine3d::Background(band, x, y, i, plane);
-  };
   const float k = glass.displacement;
   const float a = glass.aberration / 100;
   const float c = a != 0 ? (1 - a) * (1 + a) : 1;
@@ -394,28 +528,40 @@ void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, 
   }
 
   if (footprint) {
+    // Below 2^24 pixels a side every grid point is a pixel of the image.
+    const bool wholeGrid = width <= (1 << 24) && height <= (1 << 24);
     float readable = 0;
     for (int i = 0; i < 3; ++i) {
       const float cx = X + bendX * scales[i], cy = Y + bendY * scales[i];
       const float dx = cx - (previousX + previousBendX * scales[i]);
       const float dy = cy - (previousY + previousBendY * scales[i]);
-      const int nx = GridCount(dx, 5);
-      const int ny = GridCount(dy, 5);
-      float sum = 0;
-      int read = 0;
-      for (int row = 0; row < ny; ++row) {
+      const int nx = GridCount(dx, kGlassFootprintCap);
+      const int ny = GridCount(dy, kGlassFootprintCap);
+      // Grid columns depend on the column index alone, rows on the row.
+      int columns[kGridSlots], rows[kGridSlots];
+      int readColumns = nx, readRows = ny;
+      if (wholeGrid) {
+        GridPoints(cx, dx, nx, width, X, columns);
+        GridPoints(cy, dy, ny, height, Y, rows);
+      } else {
+        readColumns = readRows = 0;
         for (int column = 0; column < nx; ++column) {
           const float gx = InsideOr(cx - column * dx / nx, width, X);
+          if (gx >= 0 && gx < width) columns[readColumns++] = int(gx);
+        }
+        for (int row = 0; row < ny; ++row) {
           const float gy = InsideOr(cy - row * dy / ny, height, Y);
-          if (!(gx >= 0 && gy >= 0 && gx < width && gy < height)) continue;
-          sum += Background(int(gx), int(gy), i, plane);
-          ++read;
+          if (gy >= 0 && gy < height) rows[readRows++] = int(gy);
         }
       }
-      sample[i] = sum / (float(nx * ny) * high);
-      readable += float(read) / float(nx * ny);
+      // Channel values are whole numbers, so a whole-number sum is the float
+      // sum in any order.
+      const auto sum = read.Sum(columns, readColumns, rows, readRows, i);
+      sample[i] = float(sum) / (float(nx * ny) * high);
+      // A whole grid adds exactly 1.
+      if (!wholeGrid) readable += float(readRows * readColumns) / float(nx * ny);
     }
-    opacity = std::min(opacity, readable / 3);
+    opacity = std::min(opacity, wholeGrid ? 1.0f : readable / 3);
   } else {
     for (int i = 0; i < 3; ++i) {
       const float sx = InsideOr(X + bendX * scales[i], width, X);
@@ -423,14 +569,30 @@ void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, 
       if (fr.sw.quality != 1) {
         const int nx = std::min(int(sx + 0.5f), width - 1);
         const int ny = std::min(int(sy + 0.5f), height - 1);
-        sample[i] = Background(nx, ny, i, plane) / high;
+        sample[i] = float(read(nx, ny, i)) / high;
       } else {
-        sample[i] = BilinearBackground(band, sx, sy, i, plane) / high;
+        sample[i] = BilinearBackground(read, width, height, sx, sy, i) / high;
       }
     }
   }
   // Mid grey shows the background unchanged; other bases tint it.
   for (int i = 0; i < 3; ++i) base[i] = Clamp01(sample[i] + (base[i] - 0.5f));
+}
+
+void ApplyGlass(const Band& band, const GlassProp& glass, const Vec3& n, int X, int Y,
+                const __PrevInfo* previous, float originX, float originY, const PlaneRef& plane,
+                float base[3], float& opacity) {
+  const Frame& f = *band.f;
+  if (f.backgroundCopy.data && f.refractDepth) {
+    ApplyGlassWith(BackgroundReader{band, plane}, band, glass, n, X, Y, previous, originX,
+                   originY, base, opacity);
+  } else if (f.deep) {
+    ApplyGlassWith(SourceReader<true>{f.source.data, f.target.rowChannels}, band, glass, n, X, Y,
+                   previous, originX, originY, base, opacity);
+  } else {
+    ApplyGlassWith(SourceReader<false>{f.source.data, f.target.rowChannels}, band, glass, n, X,
+                   Y, previous, originX, originY, base, opacity);
+  }
 }
 
 }  // namespace
@@ -463,6 +625,7 @@ void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds
     s.reflectionMap = Usable(&maps[kReflectionSlot]) ? &maps[kReflectionSlot] : nullptr;
   }
   if (s.bumpMap) {
+    if (index < f.bumpSumCount) s.bumpSums = f.bumpSums[index];
     s.bumpHeight = s.m->bumpMap.percent;
     if (f.deep) s.bumpHeight *= kDeepBumpScale;
   }
@@ -482,137 +645,209 @@ void PrepareSurface(const Band& band, const __Triangle3ds* triangle, material3ds
   out = s;
 }
 
-float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
-                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
-                   const __PrevInfo* previous, float A, float B, float C, float D,
-                   float& red, float& green, float& blue) {
+void ShadeSurfaces(const Band& band, const Surface& s, ShadeBatch& b) {
   const Frame& f = *band.f;
   const int quality = f.sw.quality;
   const int width = f.width, height = f.height;
+  const int count = b.count;
+  // Stage by stage over the batch, each pixel going through exactly the
+  // steps it would alone.
+  // Plain arrays: a Vec3 array would be zeroed whole for every batch, and
+  // for every lone pixel shaded through ShadeSurface.
+  double normalX[kShadeBatch], normalY[kShadeBatch], normalZ[kShadeBatch];
+  float base[kShadeBatch][3], opacity[kShadeBatch];
+  auto previousOf = [&b](int k) { return b.hasPrevious[k] ? &b.previous[k] : nullptr; };
+
   // 1. The shading normal.
-  float nx0 = normal ? normal->x : 0, ny0 = normal ? normal->y : 0, nz0 = normal ? normal->z : 1;
-  if (band.backPass) {
-    nx0 = -nx0;
-    ny0 = -ny0;
-    nz0 = -nz0;
+  const bool backPass = band.backPass, dubleSide = f.sw.dubleSide != 0;
+  for (int k = 0; k < count; ++k) {
+    float nx0 = b.nx[k], ny0 = b.ny[k], nz0 = b.nz[k];
+    if (backPass) {
+      nx0 = -nx0;
+      ny0 = -ny0;
+      nz0 = -nz0;
+    }
+    if (dubleSide && nz0 < 0) nz0 = -nz0;
+    const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
+    // Multiplying by 1 leaves a zero normal as it is.
+    const float inverse = normalLength > 0 ? 1 / normalLength : 1.0f;
+    normalX[k] = nx0 * inverse;
+    normalY[k] = ny0 * inverse;
+    normalZ[k] = nz0 * inverse;
   }
-  if (f.sw.dubleSide && nz0 < 0) nz0 = -nz0;
-  const float normalLength = std::sqrt(nx0 * nx0 + ny0 * ny0 + nz0 * nz0);
-  if (normalLength > 0) {
-    const float inverse = 1 / normalLength;
-    nx0 *= inverse;
-    ny0 *= inverse;
-    nz0 *= inverse;
-  }
-  Vec3 n{nx0, ny0, nz0};
 
   // 2. The material.
   const material3ds* m = s.m;
-  float base[3] = {s.base[0], s.base[1], s.base[2]};
-  float opacity = s.opacity;
+  for (int k = 0; k < count; ++k) {
+    for (int i = 0; i < 3; ++i) base[k][i] = s.base[i];
+    opacity[k] = s.opacity;
+  }
 
   // 3. Reflection sample: the view direction mirrored about the normal.
-  float reflection[3] = {0, 0, 0}, reflectionStrength = 0;
+  float reflection[kShadeBatch][3];
+  float reflectionStrength = 0;
   if (s.reflectionMap) {
-    const float rx = float(2 * n.z * n.x), ry = float(2 * n.z * n.y);
-    const float rz = float(2 * n.z * n.z - 1);
-    const float w = width > 0 ? float(width) : 1.0f;
-    const float ru = ReflectionCoordinate(px, pz, rx, rz, w);
-    const float rv = ReflectionCoordinate(py, pz, ry, rz, w);
     const __Texture& t = *s.reflectionMap;
-    const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
-    reflection[0] = texel.r;
-    reflection[1] = texel.g;
-    reflection[2] = texel.b;
+    const float w = width > 0 ? float(width) : 1.0f;
     reflectionStrength = Clamp01(m->reflectionMap.percent);
+    for (int k = 0; k < count; ++k) {
+      const float rx = float(2 * normalZ[k] * normalX[k]);
+      const float ry = float(2 * normalZ[k] * normalY[k]);
+      const float rz = float(2 * normalZ[k] * normalZ[k] - 1);
+      const float ru = ReflectionCoordinate(b.px[k], b.pz[k], rx, rz, w);
+      const float rv = ReflectionCoordinate(b.py[k], b.pz[k], ry, rz, w);
+      const Rgba texel = SampleAt(t, TexelPosition(m->reflectionMap, t, ru, rv), false, quality);
+      reflection[k][0] = texel.r;
+      reflection[k][1] = texel.g;
+      reflection[k][2] = texel.b;
+    }
   }
 
   // 4. Texture maps.
-  if (hasUV) {
+  if (b.hasUV) {
     if (s.colourMap) {
-      const Rgba texel = SampleMap(m->colourMap, *s.colourMap, u, v, previous, quality);
-      const float t = Clamp01(m->colourMap.percent) * texel.a;
-      const float keep = std::max(0.0f, 1 - t);
-      base[0] = t * texel.r + keep * base[0];
-      base[1] = t * texel.g + keep * base[1];
-      base[2] = t * texel.b + keep * base[2];
+      const float percent = Clamp01(m->colourMap.percent);
+      for (int k = 0; k < count; ++k) {
+        const Rgba texel =
+            SampleMap(m->colourMap, *s.colourMap, b.u[k], b.v[k], previousOf(k), quality);
+        const float t = percent * texel.a;
+        const float keep = std::max(0.0f, 1 - t);
+        base[k][0] = t * texel.r + keep * base[k][0];
+        base[k][1] = t * texel.g + keep * base[k][1];
+        base[k][2] = t * texel.b + keep * base[k][2];
+      }
     }
     if (s.opacityMap) {
-      const Rgba texel = SampleMap(m->opacityMap, *s.opacityMap, u, v, previous, quality);
-      const float level = std::max({texel.r, texel.g, texel.b});
       const float p = Clamp01(m->opacityMap.percent);
-      opacity = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity;
+      for (int k = 0; k < count; ++k) {
+        const Rgba texel =
+            SampleMap(m->opacityMap, *s.opacityMap, b.u[k], b.v[k], previousOf(k), quality);
+        const float level = std::max({texel.r, texel.g, texel.b});
+        opacity[k] = level * p * texel.a + std::max(0.0f, 1 - p * texel.a) * opacity[k];
+      }
     }
     if (s.bumpMap) {
-      float alongX, alongY;
-      BumpSlopes(m->bumpMap, *s.bumpMap, u, v, previous, quality, f.maxChannel, alongX, alongY);
-      n.x -= double(alongX) * s.bumpHeight / 10;
-      n.y -= double(alongY) * s.bumpHeight / 10;
+      const BumpHeights heights{*s.bumpMap, s.bumpSums, f.maxChannel};
+      for (int k = 0; k < count; ++k) {
+        float alongX, alongY;
+        BumpSlopes(m->bumpMap, heights, b.u[k], b.v[k], previousOf(k), quality, alongX,
+                   alongY);
+        normalX[k] -= double(alongX) * s.bumpHeight / 10;
+        normalY[k] -= double(alongY) * s.bumpHeight / 10;
+      }
     }
   }
 
   // 5. Reflection blend.
   if (s.reflectionMap) {
     const float keep = std::max(0.0f, 1 - reflectionStrength);
-    for (int i = 0; i < 3; ++i) base[i] = reflection[i] * reflectionStrength + keep * base[i];
+    for (int k = 0; k < count; ++k)
+      for (int i = 0; i < 3; ++i)
+        base[k][i] = reflection[k][i] * reflectionStrength + keep * base[k][i];
   }
 
   // 6. Lights.
   if (s.lightCount == 0) {
-    red = green = blue = 0;
-    return opacity;
+    for (int k = 0; k < count; ++k) {
+      b.red[k] = b.green[k] = b.blue[k] = 0;
+      b.opacity[k] = opacity[k];
+    }
+    return;
   }
 
   // 7. Glass.
   if (s.glass) {
-    const int X = Truncated(std::floor(originX + px + 0.5f), width);
-    const int Y = Truncated(std::floor(originY + py + 0.5f), height);
-    ApplyGlass(band, *s.glass, n, X, Y, previous, originX, originY, PlaneRef{A, B, C, D, pz},
-               base, opacity);
+    for (int k = 0; k < count; ++k) {
+      const int X = Truncated(std::floor(b.originX + b.px[k] + 0.5f), width);
+      const int Y = Truncated(std::floor(b.originY + b.py[k] + 0.5f), height);
+      ApplyGlass(band, *s.glass, Vec3{normalX[k], normalY[k], normalZ[k]}, X, Y, previousOf(k),
+                 b.originX, b.originY, PlaneRef{b.A, b.B, b.C, b.D, b.pz[k]}, base[k], opacity[k]);
+    }
   }
 
   // 8. Diffuse and specular light, summed over the lights.
-  const float nx = float(n.x), ny = float(n.y), nz = float(n.z);
+  float nx[kShadeBatch], ny[kShadeBatch], nz[kShadeBatch];
+  for (int k = 0; k < count; ++k) {
+    nx[k] = float(normalX[k]);
+    ny[k] = float(normalY[k]);
+    nz[k] = float(normalZ[k]);
+  }
   const float exponent = s.exponent, strength = s.strength, selfIllum = s.selfIllum;
   const float negligible = s.negligible;
-  float result[3] = {0, 0, 0};
+  float result[3][kShadeBatch];
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < count; ++k) result[i][k] = 0;
+  float d[kShadeBatch], power[kShadeBatch];
   for (int l = 0; l < s.lightCount; ++l) {
     const light3ds& light = s.lights[l];
-    float lx = light.x - px, ly = light.y - py, lz = light.z - pz;
-    float d = 0;
-    // The direction's length does not change the sign: a light behind the
-    // surface needs no square root.
-    if ((lx * nx + ly * ny + lz * nz) * light.multiplier > 0) {
+    const float multiplier = light.multiplier;
+    for (int k = 0; k < count; ++k) {
+      float lx = light.x - b.px[k], ly = light.y - b.py[k], lz = light.z - b.pz[k];
+      // The direction's length does not change the sign of d.
+      const bool facing = (lx * nx[k] + ly * ny[k] + lz * nz[k]) * multiplier > 0;
       const float length = std::sqrt(lx * lx + ly * ly + lz * lz);
-      if (length > 0) {
-        const float inverse = 1 / length;
-        lx *= inverse;
-        ly *= inverse;
-        lz *= inverse;
-      }
-      d = (lx * nx + ly * ny + lz * nz) * light.multiplier;
-      if (!(d > 0)) d = 0;
+      const float inverse = length > 0 ? 1 / length : 1.0f;
+      lx *= inverse;
+      ly *= inverse;
+      lz *= inverse;
+      const float lit = (lx * nx[k] + ly * ny[k] + lz * nz[k]) * multiplier;
+      d[k] = facing && lit > 0 ? lit : 0.0f;
     }
     // A light behind the surface (d = 0) is common with the second light
     // below the image plane; 0 to a positive power needs no call.
-    float power;
-    if (negligible > 0)
-      power = d > negligible ? Power(d, exponent) : 0.0f;
-    else
-      power = (d > 0 || !(exponent > 0)) ? Power(d, exponent) : 0.0f;
-    const float highlight = power * strength;
-    const float diffuse = d * (1 - selfIllum) + selfIllum;
+    for (int k = 0; k < count; ++k) {
+      if (negligible > 0)
+        power[k] = d[k] > negligible ? Power(d[k], exponent) : 0.0f;
+      else
+        power[k] = (d[k] > 0 || !(exponent > 0)) ? Power(d[k], exponent) : 0.0f;
+    }
     const float colour[3] = {light.r, light.g, light.b};
-    for (int i = 0; i < 3; ++i)
-      result[i] += (highlight * s.specular[i] + diffuse * base[i]) * colour[i];
+    for (int k = 0; k < count; ++k) {
+      const float highlight = power[k] * strength;
+      const float diffuse = d[k] * (1 - selfIllum) + selfIllum;
+      for (int i = 0; i < 3; ++i)
+        result[i][k] += (highlight * s.specular[i] + diffuse * base[k][i]) * colour[i];
+    }
   }
 
   // 9. To channel units.
   const float high = float(f.maxChannel);
-  red = ClampChannel(result[0] * high, high);
-  green = ClampChannel(result[1] * high, high);
-  blue = ClampChannel(result[2] * high, high);
-  return opacity;
+  for (int k = 0; k < count; ++k) {
+    b.red[k] = ClampChannel(result[0][k] * high, high);
+    b.green[k] = ClampChannel(result[1][k] * high, high);
+    b.blue[k] = ClampChannel(result[2][k] * high, high);
+    b.opacity[k] = opacity[k];
+  }
+}
+
+float ShadeSurface(const Band& band, const Surface& s, float originX, float originY, float px,
+                   float py, float pz, const __Point* normal, bool hasUV, float u, float v,
+                   const __PrevInfo* previous, float A, float B, float C, float D,
+                   float& red, float& green, float& blue) {
+  ShadeBatch b;
+  b.originX = originX;
+  b.originY = originY;
+  b.hasUV = hasUV;
+  b.A = A;
+  b.B = B;
+  b.C = C;
+  b.D = D;
+  b.count = 1;
+  b.px[0] = px;
+  b.py[0] = py;
+  b.pz[0] = pz;
+  b.nx[0] = normal ? normal->x : 0;
+  b.ny[0] = normal ? normal->y : 0;
+  b.nz[0] = normal ? normal->z : 1;
+  b.u[0] = u;
+  b.v[0] = v;
+  b.hasPrevious[0] = previous != nullptr;
+  if (previous) b.previous[0] = *previous;
+  ShadeSurfaces(band, s, b);
+  red = b.red[0];
+  green = b.green[0];
+  blue = b.blue[0];
+  return b.opacity[0];
 }
 
 float ShadePixel(const Band& band, const Surface& surface, int x, int y, float depth,
@@ -636,6 +871,12 @@ float ShadePixel(const Band& band, const Surface& surface, int x, int y, float d
   }
   if (!(opacity > 0)) return 0;
   return opacity > 1 ? 1 : opacity;
+}
+
+void BumpTexelHeights(const __Texture& t, int maxChannel, float* out) {
+  for (int row = 0; row < t.height; ++row)
+    for (int column = 0; column < t.width; ++column)
+      *out++ = ChannelSum(t, column, row, maxChannel);
 }
 
 void PrepareSurface(const Band& band, const __Triangle3ds* triangle, Surface& out) {

@@ -261,30 +261,23 @@ void WriteLayout() {
   const std::string path = g_page.folder + "\\layout.txt";
   FILE* f = std::fopen(path.c_str(), "w");
   if (!f) return;
+  auto item = [&](int32_t id) { return GetDlgItem(g_page.window, id); };
   struct Item {
     const char* name;
-    int32_t id;
+    HWND window;
   };
-  for (const Item i : {Item{"density", kDensity}, Item{"width", kWidth}, Item{"strength", kStrength},
-                       Item{"slider", kSlider}, Item{"colour", kColour}, Item{"preview", kPreview},
-                       Item{"navigator", kNavigator}, Item{"pad", kPad}, Item{"rotate", kRotate},
-                       Item{"light", kLight}, Item{"mapped", kMapped}, Item{"window", 0}}) {
-    HWND c = i.id ? GetDlgItem(g_page.window, i.id) : g_page.window;
+  // The controls, then the children the driver aims at inside a field.
+  for (const Item i : {Item{"density", item(kDensity)}, Item{"width", item(kWidth)}, Item{"strength", item(kStrength)},
+                       Item{"slider", item(kSlider)}, Item{"colour", item(kColour)}, Item{"preview", item(kPreview)},
+                       Item{"navigator", item(kNavigator)}, Item{"pad", item(kPad)}, Item{"rotate", item(kRotate)},
+                       Item{"light", item(kLight)}, Item{"mapped", item(kMapped)}, Item{"window", g_page.window},
+                       Item{"density.edit", g_page.density->Edit()}, Item{"density.arrows", g_page.density->Arrows()},
+                       Item{"density.slider", g_page.density->Slider()->window},
+                       Item{"width.slider", g_page.width->Slider()->window}, Item{"width.edit", g_page.width->Edit()}}) {
     RECT r = {};
-    GetWindowRect(c, &r);
+    GetWindowRect(i.window, &r);
     std::fprintf(f, "%s %ld %ld %ld %ld\n", i.name, r.left, r.top, r.right - r.left, r.bottom - r.top);
   }
-  // The children the driver aims at inside a field.
-  auto child = [&](const char* name, HWND c) {
-    RECT r = {};
-    GetWindowRect(c, &r);
-    std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  };
-  child("density.edit", g_page.density->Edit());
-  child("density.arrows", g_page.density->Arrows());
-  child("density.slider", g_page.density->Slider()->window);
-  child("width.slider", g_page.width->Slider()->window);
-  child("width.edit", g_page.width->Edit());
   std::fclose(f);
 }
 
@@ -475,14 +468,14 @@ void BadInput() {
 
 void Finish() {
   const std::string& s = g_page.scenario;
-  if (s == "type") CheckType();
-  else if (s == "arrows") CheckArrows();
-  else if (s == "drag") CheckDrag();
-  else if (s == "doubleclick") CheckDoubleClick();
-  else if (s == "dial") CheckDial();
-  else if (s == "preview") CheckPreview();
-  else if (s == "setvalue") CheckSetValue();
-  else if (s == "colour") CheckColour();
+  const struct {
+    const char* scenario;
+    void (*check)();
+  } kChecks[] = {{"type", CheckType},       {"arrows", CheckArrows},   {"drag", CheckDrag},
+                 {"doubleclick", CheckDoubleClick}, {"dial", CheckDial}, {"preview", CheckPreview},
+                 {"setvalue", CheckSetValue}, {"colour", CheckColour}};
+  for (const auto& c : kChecks)
+    if (s == c.scenario) c.check();
   const std::string path = g_page.folder + "\\result.txt";
   if (FILE* f = std::fopen(path.c_str(), "w")) {
     std::fprintf(f, "%s %s\n", g_page.problems.empty() ? "PASS" : "FAIL", s.c_str());
@@ -493,20 +486,15 @@ void Finish() {
   PostQuitMessage(g_page.problems.empty() ? 0 : 1);
 }
 
+// The value a notification reports: the mapped dial's in its own units.
 float ValueOf(int32_t id) {
   Page& p = g_page;
-  switch (id) {
-    case kDensity: return p.density->Value();
-    case kWidth: return p.width->Value();
-    case kStrength: return p.strength->Value();
-    case kCentreX: return p.centreX->Value();
-    case kCentreY: return p.centreY->Value();
-    case kRotate: return p.rotate->Value();
-    case kLight: return p.light->Value();
-    case kMapped: return p.mapped->MappedValue();
-    case kPad: return p.pad->Value();
-    default: return 0.0f;
-  }
+  if (id == kMapped) return p.mapped->MappedValue();
+  for (const TSpinEdit* f : {p.density, p.width, p.strength, p.centreX, p.centreY})
+    if (f->id == id) return f->Value();
+  for (const TRotor* r : {p.rotate, p.light, p.pad})
+    if (r->id == id) return r->Value();
+  return 0.0f;
 }
 
 constexpr UINT_PTR kPollTimer = 77;

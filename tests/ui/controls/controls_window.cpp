@@ -227,32 +227,30 @@ void Build() {
   p.navigator->SetNavScale(static_cast<float>(p.navigator->width) / static_cast<float>(p.preview->width));
   p.navigator->SetFrame(p.navigator->width / 4, p.navigator->height / 4);
 
-  p.pad = FindControlAs<TRotor>(GetDlgItem(w, kPad), kRotorClass);
-  p.pad->SetKind(RotorKind::Polar, true);
-  p.pad->SetCaption("Position of effect");
+  auto rotor = [&](int32_t id, RotorKind kind, bool pad, int32_t editWidth, const char* caption, float value,
+                   float elevation) {
+    TRotor* r = FindControlAs<TRotor>(GetDlgItem(w, id), kRotorClass);
+    r->SetKind(kind, pad, editWidth);
+    r->SetCaption(caption);
+    r->SetDefaults(value, elevation);
+    return r;
+  };
+  p.pad = rotor(kPad, RotorKind::Polar, true, 0, "Position of effect", 0, 0);
   p.pad->SetPadEdits(p.centreX->Edit(), p.centreY->Edit());
-  p.pad->SetDefaults(0, 0);
   p.pad->SetPoint(0, 0);
   AttachTip(GetDlgItem(w, kPad),
             "The center of ice figure. You can adjust this parameter directly in preview by moving a crosshair mark "
             "with mouse");
-  p.rotate = FindControlAs<TRotor>(GetDlgItem(w, kRotate), kRotorClass);
-  p.rotate->SetKind(RotorKind::AngleDial, false, Scaled(44));
-  p.rotate->SetCaption("Rotation by X");
-  p.rotate->SetDefaults(0, 0);
+  p.rotate = rotor(kRotate, RotorKind::AngleDial, false, Scaled(44), "Rotation by X", 0, 0);
   p.rotate->SetValue(30, 0);
-  p.light = FindControlAs<TRotor>(GetDlgItem(w, kLight), kRotorClass);
-  p.light->SetKind(RotorKind::Polar, false);
-  p.light->SetCaption("Light direction");
-  p.light->SetDefaults(0, 45);
+  p.light = rotor(kLight, RotorKind::Polar, false, 0, "Light direction", 0, 45);
   p.light->SetValue(45, 50);
   AttachTip(GetDlgItem(w, kLight), "Direction on a light source");
-  p.mapped = FindControlAs<TRotor>(GetDlgItem(w, kMapped), kRotorClass);
-  p.mapped->SetLimits(true, 0, 300);
-  p.mapped->SetKind(RotorKind::ValueDial, false, Scaled(36));
+  // The dial's limits come first; the mapped range is laid over them.
+  FindControlAs<TRotor>(GetDlgItem(w, kMapped), kRotorClass)->SetLimits(true, 0, 300);
+  p.mapped = rotor(kMapped, RotorKind::ValueDial, false, Scaled(36), "Mapped", 0, 0);
   p.mapped->SetValueRange(0, 50, true);
   p.mapped->SetMappedValue(20);
-  p.mapped->SetCaption("Mapped");
 
   SetHostColourPicker(HostPicker, nullptr);
 }

@@ -118,11 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 65536) return 0;
   g_replay = Replay{{data, size}};
   g_openReads = g_closedReads = g_disposed = g_suites = g_given = g_freed = 0;
-  g_ad = ActionDescriptorProcs{};
   g_ad.Free = AdFree;
   g_ad.GetInteger = AdGetValue<int32_t>;
   g_ad.GetFloat = AdGetValue<double>;
-  g_registry = DescriptorRegistryProcs{};
   g_registry.Get = RegistryGet;
 
   rf::ParameterRecord record;

@@ -21,9 +21,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -178,8 +178,8 @@ int State(HWND dialog) {
   // Where the keyboard is: the focused control's identifier and its parent's.
   GUITHREADINFO gui = {};
   gui.cbSize = sizeof gui;
-  char cls[32] = {};
   if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) && gui.hwndFocus) {
+    char cls[32] = {};
     GetClassNameA(gui.hwndFocus, cls, sizeof cls);
     std::printf("focus %d %d %s\n", GetDlgCtrlID(gui.hwndFocus), GetDlgCtrlID(GetParent(gui.hwndFocus)), cls);
   } else {

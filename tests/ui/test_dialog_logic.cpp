@@ -17,6 +17,13 @@ namespace {
 
 // ---- Zoom ---------------------------------------------------------------------
 
+// A large image in the smallest preview: F = ceil(max(4.17, 3.57)) = 5.
+PreviewZoom LargeImage() {
+  PreviewZoom z;
+  z.SetSizes(2000, 1500, 480, 420);
+  return z;
+}
+
 TEST(PreviewZoom, AnAreaSmallerThanThePreviewHasNothingToZoom) {
   for (const Size image : {Size{300, 200}, Size{480, 420}, Size{1, 1}}) {
     PreviewZoom z;
@@ -34,8 +41,7 @@ TEST(PreviewZoom, AnAreaSmallerThanThePreviewHasNothingToZoom) {
 }
 
 TEST(PreviewZoom, StepsThroughEveryWholeScaleAndBackToTheCentre) {
-  PreviewZoom z;
-  z.SetSizes(2000, 1500, 480, 420);  // F = ceil(max(4.17, 3.57)) = 5
+  PreviewZoom z = LargeImage();
   ASSERT_EQ(z.Fit(), 5);
   // Opens at 100 %, looking at the middle.
   EXPECT_EQ(z.Scale(), 1);
@@ -63,8 +69,7 @@ TEST(PreviewZoom, StepsThroughEveryWholeScaleAndBackToTheCentre) {
 }
 
 TEST(PreviewZoom, ZoomKeepsTheMiddleOfTheViewAndPansStayOnTheImage) {
-  PreviewZoom z;
-  z.SetSizes(2000, 1500, 480, 420);
+  PreviewZoom z = LargeImage();
   z.MoveTo(100, 50);  // middle of the view at image (340, 260)
   z.ZoomOut();        // 50 %: (340, 260) / 2 - (240, 210)
   EXPECT_EQ(z.OffsetX(), 0);
@@ -81,8 +86,7 @@ TEST(PreviewZoom, ZoomKeepsTheMiddleOfTheViewAndPansStayOnTheImage) {
 }
 
 TEST(PreviewZoom, ANewAreaKeepsTheScaleWhereItStillExists) {
-  PreviewZoom z;
-  z.SetSizes(2000, 1500, 480, 420);
+  PreviewZoom z = LargeImage();
   z.ZoomOut();  // 50 %
   z.SetSizes(2000, 1500, 700, 600);  // F = 3
   EXPECT_EQ(z.Fit(), 3);
@@ -127,9 +131,14 @@ TEST(PreviewZoom, TheOverviewFrameFollowsTheOffsets) {
 
 // ---- Record mapping -----------------------------------------------------------------
 
-TEST(DialogModel, EffectListMapsOntoFamilyAndPattern) {
+ParameterRecord Defaults() {
   ParameterRecord r{};
   ResetToDefaults(r);
+  return r;
+}
+
+TEST(DialogModel, EffectListMapsOntoFamilyAndPattern) {
+  ParameterRecord r = Defaults();
   EXPECT_EQ(EffectListIndex(r), 5);  // the default (2, 3) is "Floral 3"
   for (int i = 0; i < 10; ++i) {
     r.SceneDirty = 0;
@@ -148,8 +157,7 @@ TEST(DialogModel, EffectListMapsOntoFamilyAndPattern) {
 }
 
 TEST(DialogModel, ListsStoreValueMinusOneAndOnlyGeometryRegrows) {
-  ParameterRecord r{};
-  ResetToDefaults(r);
+  ParameterRecord r = Defaults();
   r.SceneDirty = 0;
   StoreListIndex(r, RF_ID_RENDER_MODE, 1);
   EXPECT_EQ(r.RenderMode, 2);
@@ -171,8 +179,7 @@ TEST(DialogModel, ListsStoreValueMinusOneAndOnlyGeometryRegrows) {
 }
 
 TEST(DialogModel, FieldsTakeTheirValuesAsTheRecordHoldsThem) {
-  ParameterRecord r{};
-  ResetToDefaults(r);
+  ParameterRecord r = Defaults();
   r.SceneDirty = 0;
   StoreFieldValue(r, *FindField(RF_ID_MAX_ITERATIONS), 4.9f);
   EXPECT_EQ(r.MaxIterations, 4u);
@@ -187,8 +194,7 @@ TEST(DialogModel, FieldsTakeTheirValuesAsTheRecordHoldsThem) {
   EXPECT_EQ(r.BumpPercent, -12.25f);
 
   // Every field is created from the range table with the record's default.
-  ParameterRecord defaults{};
-  ResetToDefaults(defaults);
+  const ParameterRecord defaults = Defaults();
   for (const FieldSpec& f : kFields) {
     const FieldSetup s = SetupOf(f);
     ASSERT_NE(s.caption, nullptr) << f.name;

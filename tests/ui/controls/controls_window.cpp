@@ -40,15 +40,14 @@ struct Page {
   // Controls.
   TSpinEdit *density = nullptr, *width = nullptr, *strength = nullptr, *centreX = nullptr, *centreY = nullptr;
   TMacSlider* slider = nullptr;
-  TContanerColor *colour = nullptr, *colourOff = nullptr;
+  TContanerColor* colour = nullptr;
   TPreviewContaner *preview = nullptr, *navigator = nullptr;
   TRotor *pad = nullptr, *rotate = nullptr, *light = nullptr, *mapped = nullptr;
   // The dialog's side of the previews.
   PreviewShared shared;
   float recordX = 0.0f, recordY = 0.0f;
   int32_t setterCalls = 0, refreshes = 0;
-  // The host's colour picker: what it answers next.
-  int16_t pickerAnswer = 0;
+  // What the host's colour picker was asked.
   int32_t pickerCalls = 0;
   std::string pickerPrompt;
 };
@@ -103,14 +102,14 @@ int16_t HostPicker(void*, const char* prompt, uint16_t rgb[3]) {
   ++g_page.pickerCalls;
   // The driver leaves a file when the user is to cancel in the picker.
   const std::string cancel = g_page.folder + "\\cancel";
-  g_page.pickerAnswer = GetFileAttributesA(cancel.c_str()) != INVALID_FILE_ATTRIBUTES ? -128 : 0;
+  const int16_t answer = GetFileAttributesA(cancel.c_str()) != INVALID_FILE_ATTRIBUTES ? -128 : 0;
   g_page.pickerPrompt = prompt ? prompt : "";
-  if (g_page.pickerAnswer == 0) {
+  if (answer == 0) {
     rgb[0] = 0x2020;  // a dark teal: red 32, green 128, blue 128
     rgb[1] = 0x8080;
     rgb[2] = 0x8080;
   }
-  return g_page.pickerAnswer;
+  return answer;
 }
 
 std::vector<uint32_t> Picture(int32_t w, int32_t h) {
@@ -195,8 +194,7 @@ void Build() {
   p.slider->SetValue(50);
   p.colour = FindControlAs<TContanerColor>(GetDlgItem(w, kColour), kContanerColorClass);
   p.colour->SetColour(RGB(0xC0, 0x40, 0x30));
-  p.colourOff = FindControlAs<TContanerColor>(GetDlgItem(w, kColourOff), kContanerColorClass);
-  p.colourOff->SetColour(RGB(0x30, 0x60, 0xC0));
+  FindControlAs<TContanerColor>(GetDlgItem(w, kColourOff), kContanerColorClass)->SetColour(RGB(0x30, 0x60, 0xC0));
   AttachTip(GetDlgItem(w, kColour), "Diffuse color of material");
   FindControlAs<TGlassSlider>(GetDlgItem(w, kGlass), kGlassSliderClass)->SetValue(35);
 
@@ -469,9 +467,9 @@ void Finish() {
   const struct {
     const char* scenario;
     void (*check)();
-  } kChecks[] = {{"type", CheckType},       {"arrows", CheckArrows},   {"drag", CheckDrag},
-                 {"doubleclick", CheckDoubleClick}, {"dial", CheckDial}, {"preview", CheckPreview},
-                 {"setvalue", CheckSetValue}, {"colour", CheckColour}};
+  } kChecks[] = {{"type", CheckType},         {"arrows", CheckArrows},   {"drag", CheckDrag},
+                 {"doubleclick", CheckDoubleClick}, {"dial", CheckDial},   {"preview", CheckPreview},
+                 {"setvalue", CheckSetValue},   {"colour", CheckColour}};
   for (const auto& c : kChecks)
     if (s == c.scenario) c.check();
   const std::string path = g_page.folder + "\\result.txt";

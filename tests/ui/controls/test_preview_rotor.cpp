@@ -30,12 +30,14 @@ struct Dialog {
   }
 };
 
-PreviewRecord Preview(Dialog& d, PreviewMode mode = PreviewMode::Main) {
+PreviewRecord Preview(Dialog& d, PreviewMode mode = PreviewMode::Main, int handles = 0) {
   PreviewRecord r;
   r.width = 400;
   r.height = 300;
   r.mode = mode;
   r.shared = &d.shared;
+  r.handles.resize(size_t(handles));
+  for (auto& h : r.handles) h.visible = 1;
   return r;
 }
 
@@ -111,9 +113,7 @@ TEST(Preview, HandlesAreGrabbedWithinTenPixelsAndDragTheCentre) {
   struct Case { int32_t x, y; bool grabbed; };
   for (const Case c : {Case{210, 140, true}, Case{190, 160, true}, Case{211, 150, false}, Case{200, 139, false}}) {
     Dialog d;
-    PreviewRecord r = Preview(d);
-    r.handles.resize(1);
-    r.handles[0].visible = 1;
+    PreviewRecord r = Preview(d, PreviewMode::Main, 1);
     Canvas canvas(400, 300);
     r.SetPicture(canvas.Data(), 400, 300);
     PaintPreview(canvas, r, 0);  // screen position (200, 150)
@@ -121,9 +121,7 @@ TEST(Preview, HandlesAreGrabbedWithinTenPixelsAndDragTheCentre) {
     EXPECT_EQ(r.handles[0].dragging != 0, c.grabbed) << c.x << "," << c.y;
   }
   Dialog d;
-  PreviewRecord r = Preview(d);
-  r.handles.resize(1);
-  r.handles[0].visible = 1;
+  PreviewRecord r = Preview(d, PreviewMode::Main, 1);
   r.handles[0].screenX = 200;
   r.handles[0].screenY = 150;
   r.LeftDown(200, 150, false);

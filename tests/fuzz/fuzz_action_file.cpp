@@ -21,8 +21,7 @@ void CheckOverlay(const rf::tools::HostDescriptor& d) {
   rf::ParameterRecord record;
   rf::ResetToDefaults(record, true);
   rf::tools::ApplyDescriptor(d, record);
-  for (const rf::ScriptedParameter& p : rf::kScriptedParameters)
-    if (p.width == rf::FieldWidth::F32) Check(std::isfinite(rf::GetFloatValue(record, p)));
+  rf::fuzz::CheckScriptedFloatsFinite(record);
 }
 
 bool Same(const rf::tools::HostDescriptor& a, const rf::tools::HostDescriptor& b) {

@@ -6,23 +6,14 @@
 // without it gives.
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "mesh/mesh_builder.h"
+#include "tests/fuzz/fuzz_support.h"
 
-namespace {
-
-void Check(bool condition, const char* what) {
-  if (!condition) {
-    std::fprintf(stderr, "fuzz_contours: %s\n", what);
-    std::abort();
-  }
-}
-
-}  // namespace
+using rf::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

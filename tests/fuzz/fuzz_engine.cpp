@@ -6,6 +6,7 @@
 // several threads and stop part way.
 #include "engine3d/engine3d.h"
 #include "engine3d/render.h"
+#include "tests/fuzz/fuzz_support.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,10 +15,8 @@
 
 namespace {
 
-class Reader {
- public:
-  Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
+struct Reader : rf::fuzz::Bytes {
+  // Big-endian, unlike Take: the committed inputs were written so.
   float Float() {
     uint32_t bits = 0;
     for (int i = 0; i < 4; ++i) bits = bits << 8 | Byte();
@@ -26,22 +25,13 @@ class Reader {
     return f;
   }
   // Mostly ordinary coordinates, sometimes any bit pattern at all.
-  float Coordinate(float range) {
-    const uint8_t kind = Byte();
-    if (kind < 200) return (float(Byte()) - 128) * range / 128;
-    return Float();
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-  size_t at_ = 0;
+  float Coordinate(float range) { return Byte() < 200 ? (float(Byte()) - 128) * range / 128 : Float(); }
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Reader in(data, size);
+  Reader in{{data, size}};
   static const uint8_t kModes[] = {0, 1, 2, 3, 6, 8, 9, 10, 4, 200};
   __SetDrawMode(kModes[in.Byte() % 10]);
   __SetQuality(in.Byte() & 1);
@@ -69,9 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.x = in.Coordinate(40);
     p.y = in.Coordinate(40);
     p.z = in.Coordinate(100);
-    p.nx = in.Coordinate(1);
-    p.ny = in.Coordinate(1);
-    p.nz = in.Coordinate(1);
+    for (float* n : {&p.nx, &p.ny, &p.nz}) *n = in.Coordinate(1);
     p.hasUV = in.Byte() & 1;
     p.u = in.Coordinate(2);
     p.v = in.Coordinate(2);
@@ -80,9 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<__Triangle3ds> triangles(size_t(triangleCount) + 1);
   for (int i = 0; i < triangleCount; ++i) {
     __Triangle3ds& t = triangles[i];
-    t.a = int(in.Byte() % (pointCount + 4)) - 2;
-    t.b = int(in.Byte() % (pointCount + 4)) - 2;
-    t.c = int(in.Byte() % (pointCount + 4)) - 2;
+    for (int* corner : {&t.a, &t.b, &t.c}) *corner = int(in.Byte() % (pointCount + 4)) - 2;
     t.material = in.Byte() % 3;
   }
 
@@ -104,10 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     map3ds* maps[4] = {&mat.colourMap, &mat.opacityMap, &mat.bumpMap, &mat.reflectionMap};
     for (int k = 0; k < 4; ++k) {
       maps[k]->percent = in.Coordinate(1);
-      maps[k]->uScale = in.Coordinate(4);
-      maps[k]->vScale = in.Coordinate(4);
-      maps[k]->uOffset = in.Coordinate(4);
-      maps[k]->vOffset = in.Coordinate(4);
+      for (float* f : {&maps[k]->uScale, &maps[k]->vScale, &maps[k]->uOffset, &maps[k]->vOffset}) *f = in.Coordinate(4);
       if (in.Byte() & 1) {
         const int w = 1 + in.Byte() % 6, h = 1 + in.Byte() % 6;
         const bool deep = in.Byte() & 1;
@@ -121,24 +104,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int lightCount = in.Byte() % 3;
   std::vector<light3ds> lights(size_t(lightCount) + 1);
   for (int l = 0; l < lightCount; ++l) {
-    lights[l].x = in.Coordinate(1000);
-    lights[l].y = in.Coordinate(1000);
-    lights[l].z = in.Coordinate(1000);
+    for (float* f : {&lights[l].x, &lights[l].y, &lights[l].z}) *f = in.Coordinate(1000);
     lights[l].r = lights[l].g = lights[l].b = 1;
     lights[l].multiplier = in.Coordinate(2);
   }
 
-  const int offsetX = width / 2 + in.Byte() % 5 - 2;
-  const uint8_t how = in.Byte();
-  if (how < 128) {
-    __RasterScene(target.data(), source.data(), width, height, rowStride, pointCount,
-                  triangleCount, triangles.data(), points.data(), offsetX, height / 2,
-                  materialCount, materials.data(), textures.data(), lightCount, lights.data(),
-                  (flags & 0x10) ? glass.data() : nullptr);
-    return 0;
-  }
-  // A context kept between inputs, as the preview keeps one.
-  static rf::engine3d::RenderContext context;
   rf::engine3d::SceneInput scene;
   scene.target = target.data();
   scene.source = source.data();
@@ -149,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scene.triangleCount = triangleCount;
   scene.triangles = triangles.data();
   scene.points = points.data();
-  scene.offsetX = offsetX;
+  scene.offsetX = width / 2 + in.Byte() % 5 - 2;
   scene.offsetY = height / 2;
   scene.materialCount = materialCount;
   scene.materials = materials.data();
@@ -157,6 +127,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   scene.lightCount = lightCount;
   scene.lights = lights.data();
   scene.glass = (flags & 0x10) ? glass.data() : nullptr;
+  const uint8_t how = in.Byte();
+  if (how < 128) {
+    __RasterScene(scene.target, scene.source, width, height, rowStride, pointCount, triangleCount, scene.triangles,
+                  scene.points, scene.offsetX, scene.offsetY, materialCount, scene.materials, scene.textures,
+                  lightCount, scene.lights, scene.glass);
+    return 0;
+  }
+  // A context kept between inputs, as the preview keeps one.
+  static rf::engine3d::RenderContext context;
   int polls = how & 3;  // stop at the first, second or third poll, or never
   rf::engine3d::RenderControl control;
   control.threads = 1 + (how >> 2) % 3;

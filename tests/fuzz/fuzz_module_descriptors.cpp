@@ -21,24 +21,7 @@ using rf::fuzz::Check;
 using namespace rf::host;
 using rf::kNoErr;
 
-
-struct Replay {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
-  uint8_t Byte() {
-    if (size == 0) return 0;
-    --size;
-    return *data++;
-  }
-  template <class T>
-  T Take() {
-    T v{};
-    const size_t n = size < sizeof v ? size : sizeof v;
-    if (n) std::memcpy(&v, data, n);
-    data += n;
-    size -= n;
-    return v;
-  }
+struct Replay : rf::fuzz::Bytes {
   // A key the module knows most of the time, any key otherwise.
   uint32_t Key() {
     const uint8_t pick = Byte();
@@ -50,6 +33,13 @@ struct Replay {
     return pick == 0 ? kTypeInteger : pick == 1 ? kTypeFloat : pick == 2 ? Take<uint32_t>() : 0;
   }
   OSErr Answer() { return (Byte() & 7) == 7 ? OSErr(-1 - (Byte() & 0x7F)) : kNoErr; }
+  // Any value, with the answer the host gives for it.
+  template <class T>
+  OSErr Value(T* v) {
+    const OSErr e = Answer();
+    *v = Take<T>();
+    return e;
+  }
 };
 
 Replay g_replay;
@@ -78,17 +68,10 @@ Boolean GetKey(PIReadDescriptor t, DescriptorKeyID* key, DescriptorTypeID* type,
   if (flags) *flags = g_replay.Take<int32_t>();
   return 1;
 }
-OSErr GetInteger(PIReadDescriptor t, int32_t* v) {
+template <class T>
+OSErr GetValue(PIReadDescriptor t, T* v) {
   Check(t == &g_token);
-  const OSErr e = g_replay.Answer();
-  *v = g_replay.Take<int32_t>();
-  return e;
-}
-OSErr GetFloat(PIReadDescriptor t, double* v) {
-  Check(t == &g_token);
-  const OSErr e = g_replay.Answer();
-  *v = g_replay.Take<double>();
-  return e;
+  return g_replay.Value(v);
 }
 void Dispose(Handle h) {
   Check(h == kDescriptorHandle);
@@ -107,17 +90,10 @@ OSErr AdFree(PIActionDescriptor d) {
   ++g_freed;
   return kNoErr;
 }
-OSErr AdGetInteger(PIActionDescriptor d, DescriptorKeyID, int32_t* v) {
+template <class T>
+OSErr AdGetValue(PIActionDescriptor d, DescriptorKeyID, T* v) {
   Check(d == &g_actionDescriptor && g_freed == 0);
-  const OSErr e = g_replay.Answer();
-  *v = g_replay.Take<int32_t>();
-  return e;
-}
-OSErr AdGetFloat(PIActionDescriptor d, DescriptorKeyID, double* v) {
-  Check(d == &g_actionDescriptor && g_freed == 0);
-  const OSErr e = g_replay.Answer();
-  *v = g_replay.Take<double>();
-  return e;
+  return g_replay.Value(v);
 }
 
 ActionDescriptorProcs g_ad{};
@@ -136,35 +112,15 @@ SPErr Release(const char*, int32_t) {
   return kSPNoError;
 }
 
-bool OnlyScriptedChanged(const rf::ParameterRecord& before, const rf::ParameterRecord& after) {
-  const auto* a = reinterpret_cast<const uint8_t*>(&before);
-  const auto* b = reinterpret_cast<const uint8_t*>(&after);
-  for (size_t i = 0; i < sizeof before; ++i) {
-    if (a[i] == b[i]) continue;
-    bool scripted = false;
-    for (const rf::ScriptedParameter& p : rf::kScriptedParameters)
-      scripted = scripted || (i >= p.offset && i < p.offset + (p.width == rf::FieldWidth::U8 ? 1 : 4));
-    if (!scripted) return false;
-  }
-  return true;
-}
-
-void CheckFloats(const rf::ParameterRecord& record) {
-  for (const rf::ScriptedParameter& p : rf::kScriptedParameters)
-    if (p.width == rf::FieldWidth::F32) Check(std::isfinite(rf::GetFloatValue(record, p)));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 65536) return 0;
-  g_replay = Replay{data, size};
+  g_replay = Replay{{data, size}};
   g_openReads = g_closedReads = g_disposed = g_suites = g_given = g_freed = 0;
-  g_ad = ActionDescriptorProcs{};
   g_ad.Free = AdFree;
-  g_ad.GetInteger = AdGetInteger;
-  g_ad.GetFloat = AdGetFloat;
-  g_registry = DescriptorRegistryProcs{};
+  g_ad.GetInteger = AdGetValue<int32_t>;
+  g_ad.GetFloat = AdGetValue<double>;
   g_registry.Get = RegistryGet;
 
   rf::ParameterRecord record;
@@ -179,8 +135,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   read.openReadDescriptorProc = OpenRead;
   read.closeReadDescriptorProc = CloseRead;
   read.getKeyProc = GetKey;
-  read.getIntegerProc = GetInteger;
-  read.getFloatProc = GetFloat;
+  read.getIntegerProc = GetValue<int32_t>;
+  read.getFloatProc = GetValue<double>;
   PIDescriptorParameters parameters{};
   parameters.playInfo = int16_t(g_replay.Byte() % 3);
   parameters.descriptor = kDescriptorHandle;
@@ -204,7 +160,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(g_closedReads == g_openReads && g_openReads <= 1);
   Check(g_disposed == 1 && parameters.descriptor == nullptr);
   Check(showDialog == (parameters.playInfo == kPlugInDialogDisplay));
-  Check(OnlyScriptedChanged(before, record));
-  CheckFloats(record);
+  const auto* a = reinterpret_cast<const uint8_t*>(&before);
+  const auto* b = reinterpret_cast<const uint8_t*>(&record);
+  for (size_t i = 0; i < sizeof record; ++i) Check(a[i] == b[i] || rf::fuzz::IsScriptedByte(i));
+  rf::fuzz::CheckScriptedFloatsFinite(record);
   return 0;
 }

@@ -10,26 +10,16 @@
 #include "tests/fuzz/fuzz_support.h"
 #include "pattern/path_emitter.h"
 
-namespace {
-
 using rf::fuzz::Check;
-
-uint32_t Take32(const uint8_t*& data, size_t& size) {
-  uint32_t v = 0;
-  const size_t n = size < 4 ? size : 4;
-  if (n) std::memcpy(&v, data, n);
-  data += n;
-  size -= n;
-  return v;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (size_t(1) << 20)) return 0;
   // Sizes up to the 32767-point bound, resolutions from 0 (read as 72) up.
-  const int64_t width = 1 + Take32(data, size) % 40000, height = 1 + Take32(data, size) % 40000;
-  const rf::pattern::Fixed resolution = rf::pattern::Fixed(Take32(data, size) % (3000u << 16));
+  rf::fuzz::Bytes in{data, size};
+  const int64_t width = 1 + in.Take<uint32_t>() % 40000, height = 1 + in.Take<uint32_t>() % 40000;
+  const rf::pattern::Fixed resolution = rf::pattern::Fixed(in.Take<uint32_t>() % (3000u << 16));
+  data = in.data;
+  size = in.size;
   rf::pattern::Fixed widthPoints = 0, heightPoints = 0;
   if (!rf::pattern::DocumentSizeInPoints(width, resolution, widthPoints) ||
       !rf::pattern::DocumentSizeInPoints(height, resolution, heightPoints))

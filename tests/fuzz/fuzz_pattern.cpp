@@ -7,46 +7,29 @@
 #include <cstring>
 
 #include "host/record/parameters.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "pattern/pattern.h"
 
 namespace {
 
-struct Reader {
-  const uint8_t* data;
-  size_t size;
-  uint8_t Byte() {
-    if (size == 0) return 0;
-    --size;
-    return *data++;
-  }
-  uint32_t Word() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= uint32_t(Byte()) << (8 * i);
-    return v;
-  }
-  float Float() {
-    const uint32_t bits = Word();
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-  }
-};
+using rf::fuzz::Check;
+using Reader = rf::fuzz::Bytes;
 
 // Mostly small sensible values, sometimes raw bits.
 void SetParameter(Reader& in, rf::ParameterRecord& record, const rf::ScriptedParameter& p) {
   const uint8_t how = in.Byte();
   if (how < 96) return;  // keep the default
   if (p.type == rf::ScriptType::Integer)
-    rf::SetIntegerValue(record, p, how < 224 ? int64_t(int8_t(in.Byte())) : int64_t(int32_t(in.Word())));
+    rf::SetIntegerValue(record, p, how < 224 ? int64_t(int8_t(in.Byte())) : int64_t(in.Take<int32_t>()));
   else
-    rf::SetFloatValue(record, p, how < 224 ? double(int16_t(in.Byte() | in.Byte() << 8)) / 64.0 : in.Float());
+    rf::SetFloatValue(record, p, how < 224 ? double(int16_t(in.Byte() | in.Byte() << 8)) / 64.0 : in.Take<float>());
 }
 
 void CheckFinite(const rf::pattern::PatternList& list) {
   for (const rf::pattern::RFTrNode* n = list.First(); n; n = n->next)
     for (const rf::pattern::PatternVertex& v : n->triangle->v)
       for (float f : {v.x, v.y, v.z, v.nx, v.ny, v.nz})
-        if (!std::isfinite(f)) std::abort();
+        Check(std::isfinite(f), "a vertex that is not finite");
 }
 
 }  // namespace
@@ -75,10 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else {
     const int points = in.Byte() % 16, segments = in.Byte() % 16;
     for (int i = 0; i < points; ++i)
-      emitter.points.push_back({in.Float(), in.Float(), 0.0f, in.Float(), in.Float(), 0.0f, 1});
+      emitter.points.push_back({in.Take<float>(), in.Take<float>(), 0.0f, in.Take<float>(), in.Take<float>(), 0.0f, 1});
     for (int i = 0; i < segments; ++i)
-      emitter.segments.push_back({int8_t(in.Byte()), int8_t(in.Byte()), in.Float(), in.Float(), 0.0f,
-                                  (mode & 4) ? in.Float() : float(in.Byte()), 1});
+      emitter.segments.push_back({int8_t(in.Byte()), int8_t(in.Byte()), in.Take<float>(), in.Take<float>(), 0.0f,
+                                  (mode & 4) ? in.Take<float>() : float(in.Byte()), 1});
   }
 
   int pollsBeforeAbort = (mode & 8) ? in.Byte() % 4 : -1;
@@ -92,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A small budget keeps every input quick; runaway settings end on it.
   rf::pattern::PatternList list;
   const auto status = rf::pattern::GrowPattern(record, &emitter, geometry, hooks, 2u << 20, list);
-  if (status != rf::pattern::GrowthStatus::Ok && list.Count() != 0) std::abort();
+  Check(status == rf::pattern::GrowthStatus::Ok || list.Count() == 0, "a failed growth left triangles");
   CheckFinite(list);
   rf::pattern::PlaceInScene(record, geometry, list);
   CheckFinite(list);

@@ -11,19 +11,7 @@
 #include "tests/fuzz/fuzz_support.h"
 #include "presets/preset_file.h"
 
-namespace {
-
 using rf::fuzz::Check;
-
-bool IsScriptedByte(size_t offset) {
-  for (const rf::ScriptedParameter& p : rf::kScriptedParameters) {
-    const size_t width = p.width == rf::FieldWidth::U8 ? 1 : 4;
-    if (offset >= p.offset && offset < p.offset + width) return true;
-  }
-  return offset == offsetof(rf::ParameterRecord, SceneDirty);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rf::ParameterRecord record;
@@ -40,13 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Nothing but the first line decides: it must begin with the header.
   const size_t headerLength = std::strlen(rf::presets::kPresetHeader);
+  auto lower = [](uint8_t c) { return c == '\t' ? ' ' : c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : int(c); };
   bool headerFirst = size > headerLength;
-  for (size_t i = 0; headerFirst && i < headerLength; ++i) {
-    const char c = data[i] == '\t' ? ' ' : static_cast<char>(data[i]);
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    const char want = rf::presets::kPresetHeader[i];
-    headerFirst = lower == ((want >= 'A' && want <= 'Z') ? static_cast<char>(want - 'A' + 'a') : want);
-  }
+  for (size_t i = 0; headerFirst && i < headerLength; ++i)
+    headerFirst = lower(data[i]) == lower(uint8_t(rf::presets::kPresetHeader[i]));
   if (!accepted) {
     Check(std::memcmp(before, after, sizeof record) == 0);
     return 0;
@@ -54,20 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(headerFirst);
   Check(record.SceneDirty == 1);
   for (size_t i = 0; i < sizeof record; ++i)
-    if (!IsScriptedByte(i)) Check(before[i] == after[i]);
+    Check(before[i] == after[i] || rf::fuzz::IsScriptedByte(i) || i == offsetof(rf::ParameterRecord, SceneDirty));
 
   rf::ParameterRecord again;
   std::memset(&again, 0, sizeof again);
   const std::string text = rf::presets::FormatPreset(record);
   Check(rf::presets::ParsePreset(reinterpret_cast<const uint8_t*>(text.data()), text.size(), again));
+  rf::fuzz::CheckScriptedFloatsFinite(record);
   for (const rf::ScriptedParameter& p : rf::kScriptedParameters) {
-    if (p.width == rf::FieldWidth::F32) {
-      const double a = rf::GetFloatValue(record, p), b = rf::GetFloatValue(again, p);
-      Check(std::isfinite(a));
-      Check(std::fabs(a - b) <= 0.005 + 1e-6 * std::fabs(a));
-    } else {
-      Check(rf::GetIntegerValue(record, p) == rf::GetIntegerValue(again, p));
-    }
+    const double a = rf::GetFloatValue(record, p), b = rf::GetFloatValue(again, p);
+    Check(p.width == rf::FieldWidth::F32 ? std::fabs(a - b) <= 0.005 + 1e-6 * std::fabs(a) : a == b);
   }
   return 0;
 }

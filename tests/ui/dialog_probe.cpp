@@ -19,9 +19,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -107,6 +109,9 @@ const Named kItems[] = {
     {"diffuse", RF_ID_DIFFUSE},         {"glass", RF_ID_USE_GLASS},
 };
 
+bool In(int id, std::initializer_list<int> ids) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+bool IsField(int id) { return id >= RF_ID_FIELD_FIRST && id <= RF_ID_FIELD_LAST; }
+
 int Layout(HWND dialog) {
   PrintRect("window", dialog);
   for (const Named& n : kItems) PrintRect(n.name, Item(dialog, n.id));
@@ -119,16 +124,14 @@ int Layout(HWND dialog) {
   const int width = Scaled(118, dpi);
   for (int i = 0; i < 2; ++i)
     std::printf("tab%d %ld %ld %d %ld\n", i, tabs.left + i * width, tabs.top, width, tabs.bottom - tabs.top);
-  // Numeric fields: their edit box and slider, and the centre fields.
-  for (int id = RF_ID_FIELD_FIRST; id <= RF_ID_FIELD_LAST; ++id) {
-    HWND field = Item(dialog, id);
-    if (!field) continue;
-    char name[32];
-    std::snprintf(name, sizeof name, "field%d.edit", id);
-    PrintRect(name, GetDlgItem(field, 1));
-    std::snprintf(name, sizeof name, "field%d.slider", id);
-    PrintRect(name, GetDlgItem(field, 3));
-  }
+  // Numeric fields: their edit box (child 1) and slider (child 3), and the centre fields.
+  char name[32];
+  for (int id = RF_ID_FIELD_FIRST; id <= RF_ID_FIELD_LAST; ++id)
+    if (HWND field = Item(dialog, id))
+      for (const Named& part : {Named{"edit", 1}, Named{"slider", 3}}) {
+        std::snprintf(name, sizeof name, "field%d.%s", id, part.name);
+        PrintRect(name, GetDlgItem(field, part.id));
+      }
   PrintRect("centrex.edit", GetDlgItem(Item(dialog, RF_ID_CENTER_X), 1));
   PrintRect("centrey.edit", GetDlgItem(Item(dialog, RF_ID_CENTER_Y), 1));
   return 0;
@@ -145,18 +148,14 @@ int State(HWND dialog) {
     HWND w = Item(dialog, id);
     if (!w) continue;
     std::printf("enabled %d %d\n", id, IsWindowEnabled(w) ? 1 : 0);
-    if (id >= RF_ID_FIELD_FIRST && id <= RF_ID_FIELD_LAST) std::printf("text %d %s\n", id, Text(GetDlgItem(w, 1)).c_str());
+    if (IsField(id) || In(id, {RF_ID_CENTER_X, RF_ID_CENTER_Y, RF_ID_ROTATE_X}))
+      std::printf("text %d %s\n", id, Text(GetDlgItem(w, 1)).c_str());
+    if (In(id, {RF_ID_EMITTER_PATHS, RF_ID_EMITTER_CONTOURS, RF_ID_EMITTER_FIXED, RF_ID_ALPHA_CUT, RF_ID_USE_GLASS}))
+      std::printf("check %d %d\n", id, int(SendMessageA(w, BM_GETCHECK, 0, 0)));
+    if (In(id, {RF_ID_EFFECT, RF_ID_RENDER_MODE, RF_ID_MASK_KIND, RF_ID_GROW_DIRECT}))
+      std::printf("combo %d %d\ndropped %d %d\n", id, int(SendMessageA(w, CB_GETCURSEL, 0, 0)), id,
+                  int(SendMessageA(w, CB_GETDROPPEDSTATE, 0, 0)));
   }
-  for (int id : {RF_ID_CENTER_X, RF_ID_CENTER_Y})
-    if (HWND w = Item(dialog, id)) std::printf("text %d %s\n", id, Text(GetDlgItem(w, 1)).c_str());
-  if (HWND w = Item(dialog, RF_ID_ROTATE_X)) std::printf("text %d %s\n", RF_ID_ROTATE_X, Text(GetDlgItem(w, 1)).c_str());
-  for (int id : {RF_ID_EMITTER_PATHS, RF_ID_EMITTER_CONTOURS, RF_ID_EMITTER_FIXED, RF_ID_ALPHA_CUT, RF_ID_USE_GLASS})
-    if (HWND w = Item(dialog, id)) std::printf("check %d %d\n", id, int(SendMessageA(w, BM_GETCHECK, 0, 0)));
-  for (int id : {RF_ID_EFFECT, RF_ID_RENDER_MODE, RF_ID_MASK_KIND, RF_ID_GROW_DIRECT})
-    if (HWND w = Item(dialog, id)) {
-      std::printf("combo %d %d\n", id, int(SendMessageA(w, CB_GETCURSEL, 0, 0)));
-      std::printf("dropped %d %d\n", id, int(SendMessageA(w, CB_GETDROPPEDSTATE, 0, 0)));
-    }
   for (const Named& n : {Named{"basic", RF_ID_BASIC_LIST}, Named{"user", RF_ID_USER_LIST}}) {
     HWND list = Item(dialog, n.id);
     const int count = int(SendMessageA(list, LB_GETCOUNT, 0, 0));

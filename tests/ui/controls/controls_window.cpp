@@ -40,15 +40,14 @@ struct Page {
   // Controls.
   TSpinEdit *density = nullptr, *width = nullptr, *strength = nullptr, *centreX = nullptr, *centreY = nullptr;
   TMacSlider* slider = nullptr;
-  TContanerColor *colour = nullptr, *colourOff = nullptr;
+  TContanerColor* colour = nullptr;
   TPreviewContaner *preview = nullptr, *navigator = nullptr;
   TRotor *pad = nullptr, *rotate = nullptr, *light = nullptr, *mapped = nullptr;
   // The dialog's side of the previews.
   PreviewShared shared;
   float recordX = 0.0f, recordY = 0.0f;
   int32_t setterCalls = 0, refreshes = 0;
-  // The host's colour picker: what it answers next.
-  int16_t pickerAnswer = 0;
+  // What the host's colour picker was asked.
   int32_t pickerCalls = 0;
   std::string pickerPrompt;
 };
@@ -103,14 +102,14 @@ int16_t HostPicker(void*, const char* prompt, uint16_t rgb[3]) {
   ++g_page.pickerCalls;
   // The driver leaves a file when the user is to cancel in the picker.
   const std::string cancel = g_page.folder + "\\cancel";
-  g_page.pickerAnswer = GetFileAttributesA(cancel.c_str()) != INVALID_FILE_ATTRIBUTES ? -128 : 0;
+  const int16_t answer = GetFileAttributesA(cancel.c_str()) != INVALID_FILE_ATTRIBUTES ? -128 : 0;
   g_page.pickerPrompt = prompt ? prompt : "";
-  if (g_page.pickerAnswer == 0) {
+  if (answer == 0) {
     rgb[0] = 0x2020;  // a dark teal: red 32, green 128, blue 128
     rgb[1] = 0x8080;
     rgb[2] = 0x8080;
   }
-  return g_page.pickerAnswer;
+  return answer;
 }
 
 std::vector<uint32_t> Picture(int32_t w, int32_t h) {
@@ -195,8 +194,7 @@ void Build() {
   p.slider->SetValue(50);
   p.colour = FindControlAs<TContanerColor>(GetDlgItem(w, kColour), kContanerColorClass);
   p.colour->SetColour(RGB(0xC0, 0x40, 0x30));
-  p.colourOff = FindControlAs<TContanerColor>(GetDlgItem(w, kColourOff), kContanerColorClass);
-  p.colourOff->SetColour(RGB(0x30, 0x60, 0xC0));
+  FindControlAs<TContanerColor>(GetDlgItem(w, kColourOff), kContanerColorClass)->SetColour(RGB(0x30, 0x60, 0xC0));
   AttachTip(GetDlgItem(w, kColour), "Diffuse color of material");
   FindControlAs<TGlassSlider>(GetDlgItem(w, kGlass), kGlassSliderClass)->SetValue(35);
 
@@ -227,32 +225,30 @@ void Build() {
   p.navigator->SetNavScale(static_cast<float>(p.navigator->width) / static_cast<float>(p.preview->width));
   p.navigator->SetFrame(p.navigator->width / 4, p.navigator->height / 4);
 
-  p.pad = FindControlAs<TRotor>(GetDlgItem(w, kPad), kRotorClass);
-  p.pad->SetKind(RotorKind::Polar, true);
-  p.pad->SetCaption("Position of effect");
+  auto rotor = [&](int32_t id, RotorKind kind, bool pad, int32_t editWidth, const char* caption, float value,
+                   float elevation) {
+    TRotor* r = FindControlAs<TRotor>(GetDlgItem(w, id), kRotorClass);
+    r->SetKind(kind, pad, editWidth);
+    r->SetCaption(caption);
+    r->SetDefaults(value, elevation);
+    return r;
+  };
+  p.pad = rotor(kPad, RotorKind::Polar, true, 0, "Position of effect", 0, 0);
   p.pad->SetPadEdits(p.centreX->Edit(), p.centreY->Edit());
-  p.pad->SetDefaults(0, 0);
   p.pad->SetPoint(0, 0);
   AttachTip(GetDlgItem(w, kPad),
             "The center of ice figure. You can adjust this parameter directly in preview by moving a crosshair mark "
             "with mouse");
-  p.rotate = FindControlAs<TRotor>(GetDlgItem(w, kRotate), kRotorClass);
-  p.rotate->SetKind(RotorKind::AngleDial, false, Scaled(44));
-  p.rotate->SetCaption("Rotation by X");
-  p.rotate->SetDefaults(0, 0);
+  p.rotate = rotor(kRotate, RotorKind::AngleDial, false, Scaled(44), "Rotation by X", 0, 0);
   p.rotate->SetValue(30, 0);
-  p.light = FindControlAs<TRotor>(GetDlgItem(w, kLight), kRotorClass);
-  p.light->SetKind(RotorKind::Polar, false);
-  p.light->SetCaption("Light direction");
-  p.light->SetDefaults(0, 45);
+  p.light = rotor(kLight, RotorKind::Polar, false, 0, "Light direction", 0, 45);
   p.light->SetValue(45, 50);
   AttachTip(GetDlgItem(w, kLight), "Direction on a light source");
-  p.mapped = FindControlAs<TRotor>(GetDlgItem(w, kMapped), kRotorClass);
-  p.mapped->SetLimits(true, 0, 300);
-  p.mapped->SetKind(RotorKind::ValueDial, false, Scaled(36));
+  // The dial's limits come first; the mapped range is laid over them.
+  FindControlAs<TRotor>(GetDlgItem(w, kMapped), kRotorClass)->SetLimits(true, 0, 300);
+  p.mapped = rotor(kMapped, RotorKind::ValueDial, false, Scaled(36), "Mapped", 0, 0);
   p.mapped->SetValueRange(0, 50, true);
   p.mapped->SetMappedValue(20);
-  p.mapped->SetCaption("Mapped");
 
   SetHostColourPicker(HostPicker, nullptr);
 }
@@ -261,30 +257,23 @@ void WriteLayout() {
   const std::string path = g_page.folder + "\\layout.txt";
   FILE* f = std::fopen(path.c_str(), "w");
   if (!f) return;
+  auto item = [&](int32_t id) { return GetDlgItem(g_page.window, id); };
   struct Item {
     const char* name;
-    int32_t id;
+    HWND window;
   };
-  for (const Item i : {Item{"density", kDensity}, Item{"width", kWidth}, Item{"strength", kStrength},
-                       Item{"slider", kSlider}, Item{"colour", kColour}, Item{"preview", kPreview},
-                       Item{"navigator", kNavigator}, Item{"pad", kPad}, Item{"rotate", kRotate},
-                       Item{"light", kLight}, Item{"mapped", kMapped}, Item{"window", 0}}) {
-    HWND c = i.id ? GetDlgItem(g_page.window, i.id) : g_page.window;
+  // The controls, then the children the driver aims at inside a field.
+  for (const Item i : {Item{"density", item(kDensity)}, Item{"width", item(kWidth)}, Item{"strength", item(kStrength)},
+                       Item{"slider", item(kSlider)}, Item{"colour", item(kColour)}, Item{"preview", item(kPreview)},
+                       Item{"navigator", item(kNavigator)}, Item{"pad", item(kPad)}, Item{"rotate", item(kRotate)},
+                       Item{"light", item(kLight)}, Item{"mapped", item(kMapped)}, Item{"window", g_page.window},
+                       Item{"density.edit", g_page.density->Edit()}, Item{"density.arrows", g_page.density->Arrows()},
+                       Item{"density.slider", g_page.density->Slider()->window},
+                       Item{"width.slider", g_page.width->Slider()->window}, Item{"width.edit", g_page.width->Edit()}}) {
     RECT r = {};
-    GetWindowRect(c, &r);
+    GetWindowRect(i.window, &r);
     std::fprintf(f, "%s %ld %ld %ld %ld\n", i.name, r.left, r.top, r.right - r.left, r.bottom - r.top);
   }
-  // The children the driver aims at inside a field.
-  auto child = [&](const char* name, HWND c) {
-    RECT r = {};
-    GetWindowRect(c, &r);
-    std::fprintf(f, "%s %ld %ld %ld %ld\n", name, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  };
-  child("density.edit", g_page.density->Edit());
-  child("density.arrows", g_page.density->Arrows());
-  child("density.slider", g_page.density->Slider()->window);
-  child("width.slider", g_page.width->Slider()->window);
-  child("width.edit", g_page.width->Edit());
   std::fclose(f);
 }
 
@@ -475,14 +464,14 @@ void BadInput() {
 
 void Finish() {
   const std::string& s = g_page.scenario;
-  if (s == "type") CheckType();
-  else if (s == "arrows") CheckArrows();
-  else if (s == "drag") CheckDrag();
-  else if (s == "doubleclick") CheckDoubleClick();
-  else if (s == "dial") CheckDial();
-  else if (s == "preview") CheckPreview();
-  else if (s == "setvalue") CheckSetValue();
-  else if (s == "colour") CheckColour();
+  const struct {
+    const char* scenario;
+    void (*check)();
+  } kChecks[] = {{"type", CheckType},         {"arrows", CheckArrows},   {"drag", CheckDrag},
+                 {"doubleclick", CheckDoubleClick}, {"dial", CheckDial},   {"preview", CheckPreview},
+                 {"setvalue", CheckSetValue},   {"colour", CheckColour}};
+  for (const auto& c : kChecks)
+    if (s == c.scenario) c.check();
   const std::string path = g_page.folder + "\\result.txt";
   if (FILE* f = std::fopen(path.c_str(), "w")) {
     std::fprintf(f, "%s %s\n", g_page.problems.empty() ? "PASS" : "FAIL", s.c_str());
@@ -493,20 +482,15 @@ void Finish() {
   PostQuitMessage(g_page.problems.empty() ? 0 : 1);
 }
 
+// The value a notification reports: the mapped dial's in its own units.
 float ValueOf(int32_t id) {
   Page& p = g_page;
-  switch (id) {
-    case kDensity: return p.density->Value();
-    case kWidth: return p.width->Value();
-    case kStrength: return p.strength->Value();
-    case kCentreX: return p.centreX->Value();
-    case kCentreY: return p.centreY->Value();
-    case kRotate: return p.rotate->Value();
-    case kLight: return p.light->Value();
-    case kMapped: return p.mapped->MappedValue();
-    case kPad: return p.pad->Value();
-    default: return 0.0f;
-  }
+  if (id == kMapped) return p.mapped->MappedValue();
+  for (const TSpinEdit* f : {p.density, p.width, p.strength, p.centreX, p.centreY})
+    if (f->id == id) return f->Value();
+  for (const TRotor* r : {p.rotate, p.light, p.pad})
+    if (r->id == id) return r->Value();
+  return 0.0f;
 }
 
 constexpr UINT_PTR kPollTimer = 77;

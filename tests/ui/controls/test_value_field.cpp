@@ -223,18 +223,13 @@ SpinValue Field(bool integer) {
   return f;
 }
 
+std::vector<std::string> Texts(const SetValueTexts& t) { return {t.name, t.current1, t.current2, t.type, t.range, t.value, t.max}; }
+
 TEST(SetValue, OpeningTextsDescribeTheField) {
-  const SetValueRules f = SetValueRules::ForField(Field(false), "Density");
-  EXPECT_EQ(f.Opening().name, "Density");
-  EXPECT_EQ(f.Opening().current1, "25.00");
-  EXPECT_EQ(f.Opening().current2, "Not used");
-  EXPECT_EQ(f.Opening().type, "Float slider");
-  EXPECT_EQ(f.Opening().range, "-50.00 ... 200.00");
-  EXPECT_EQ(f.Opening().max, "100.00");
-  const SetValueRules i = SetValueRules::ForField(Field(true), "Seed");
-  EXPECT_EQ(i.Opening().type, "Integer slider");
-  EXPECT_EQ(i.Opening().range, "-50 ... 200");
-  EXPECT_EQ(i.Opening().value, "25");
+  EXPECT_EQ(Texts(SetValueRules::ForField(Field(false), "Density").Opening()),
+            (std::vector<std::string>{"Density", "25.00", "Not used", "Float slider", "-50.00 ... 200.00", "25.00", "100.00"}));
+  EXPECT_EQ(Texts(SetValueRules::ForField(Field(true), "Seed").Opening()),
+            (std::vector<std::string>{"Seed", "25", "Not used", "Integer slider", "-50 ... 200", "25", "100"}));
 }
 
 TEST(SetValue, LeavingABoxKeepsTheRangeOrderedAndWithinTheWidest) {

@@ -1,14 +1,16 @@
 // The dialog's preview after a change: from the new value to the picture the
 // preview paints, at the preview's default size (the smallest window at 96
-// dots per inch: 488 x 424), with the values at their defaults. A material
+// dots per inch: 488 x 424) and at 1000 x 700 (a large window), with the
+// values at their defaults. A material
 // change renders the kept scene again; a geometry change regrows it first.
 // Measured: the render through the host's buffers (the same path as the
 // final run), the write-back, the picture read back and composed, and the
 // container's painting into its pixel buffer. Not measured: copying that
 // buffer to the screen, which is Windows' own.
 //
-// The document is 976 x 848, shown whole at 50 % (scale 2) and in the
-// middle at 100 % (scale 1, where the pattern is grown for the full size).
+// The document is twice the view each way (976 x 848, 2000 x 1400), shown
+// whole at 50 % (scale 2) and in the middle at 100 % (scale 1, where the
+// pattern is grown for the full size).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -23,8 +25,7 @@ namespace {
 using namespace rf;
 using namespace rf::host;
 
-constexpr int32_t kDocWidth = 976, kDocHeight = 848;
-constexpr int32_t kViewWidth = 488, kViewHeight = 424;
+int32_t kDocWidth = 976, kDocHeight = 848;  // set by each benchmark
 
 // An RGB document served as an image editor serves it, areas subsampled on
 // request.
@@ -55,6 +56,9 @@ OSErr Advance() {
 void BM_PreviewAfterChange(benchmark::State& state) {
   const bool geometry = state.range(0) != 0;
   const int32_t scale = int32_t(state.range(1));
+  const int32_t kViewWidth = int32_t(state.range(2)), kViewHeight = int32_t(state.range(3));
+  kDocWidth = 2 * kViewWidth;
+  kDocHeight = 2 * kViewHeight;
   FakeHost host;
   g_host = &host;
   host.input.resize(size_t(kDocWidth) * kDocHeight * 3);
@@ -121,8 +125,9 @@ void BM_PreviewAfterChange(benchmark::State& state) {
   g_host = nullptr;
 }
 BENCHMARK(BM_PreviewAfterChange)
-    ->ArgNames({"geometry", "scale"})
-    ->Args({0, 2})->Args({1, 2})->Args({0, 1})->Args({1, 1})
+    ->ArgNames({"geometry", "scale", "w", "h"})
+    ->Args({0, 2, 488, 424})->Args({1, 2, 488, 424})->Args({0, 1, 488, 424})->Args({1, 1, 488, 424})
+    ->Args({0, 2, 1000, 700})->Args({1, 2, 1000, 700})->Args({0, 1, 1000, 700})->Args({1, 1, 1000, 700})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -105,11 +105,6 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
       else
         SetFloatValue(record, p, v.data.d_float);
     }
-  } else if (interactive) {
-    if (!RunDialog(image, drawable, record)) {
-      values[0].data.d_status = GIMP_PDB_CANCEL;
-      return;
-    }
   }
 
   GimpDocument d;
@@ -117,7 +112,12 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   if (!d.warning.empty()) gimp_message(("Rimeflower: " + d.warning).c_str());
   if (d.nothingSelected) {
     // Like any filter: nothing selected in this layer, nothing to change.
-    if (mode != GIMP_RUN_NONINTERACTIVE) KeepValues(record);
+    if (interactive) gimp_message("Rimeflower: nothing is selected in this layer, so there is nothing to filter.");
+    return;
+  }
+  if (interactive && !RunDialog(d, record, error)) {
+    if (!error.empty()) return fail(GIMP_PDB_EXECUTION_ERROR, error, interactive);
+    values[0].data.d_status = GIMP_PDB_CANCEL;
     return;
   }
   gimp_progress_init("Rimeflower");

@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build=${RF_BUILD_DIR:-build}
 start=$(date +%s)
-scripts/setup.sh --packages gimp libgimp2.0-dev imagemagick
+scripts/setup.sh --packages gimp libgimp2.0-dev imagemagick xvfb xdotool
 echo "GIMP installed after $(($(date +%s) - start)) s"
 
 if [ -f "$build/CMakeCache.txt" ]; then
@@ -161,6 +161,55 @@ if [ -f "$work/gimp-missed.png" ]; then
   convert "$work/photo.png" -crop 100x100+0+0 +repage "$work/photo-corner.png"
   same "a selection that misses the layer changes nothing" gimp-missed.png photo-corner.png
 fi
+
+# The dialog, once, under a virtual display: a value typed into the first
+# field, both pages photographed, OK; what it applied must be the command
+# line's render of the same values. Screenshots go to $build/gimp-test/
+# (with RF_UPDATE_DOCS=1 also into docs/).
+shots="$root/$build/gimp-test"
+mkdir -p "$shots"
+"$build/bin/rf-gallery" photo -o "$work/large.png" --size 960x720
+Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+i=0
+while [ ! -s "$work/display" ]; do
+  i=$((i + 1))
+  [ $i -gt 50 ] && { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
+  sleep 0.2
+done
+export DISPLAY=":$(cat "$work/display")"
+gimp=""
+# GIMP and its plug-ins run in a session of their own, ended as one.
+# (set -e holds in the trap too: nothing in it may fail.)
+trap 'kill $xvfb 2>/dev/null || true; [ -z "$gimp" ] || kill -- -"$gimp" 2>/dev/null || true; rm -rf "$work"' EXIT
+d="\"$work\""
+setsid timeout 300 gimp-2.10 -i -d -f -b "(begin (load \"$root/tests/tools/gimp/compare.scm\") \
+  (rf-dialog $d \"large.png\" \"gimp-dialog.png\" $(values "")))" -b '(gimp-quit 0)' >"$work/dialog.log" 2>&1 &
+gimp=$!
+if ! window=$(timeout 120 xdotool search --sync --onlyvisible --name '^Rimeflower$' | head -n 1); then
+  cat "$work/dialog.log"
+  echo "FAILED  the dialog did not open"
+  exit 1
+fi
+# Without a window manager the dialog has the keyboard; the first field
+# has the focus.
+xdotool mousemove 0 0
+sleep 2  # the first preview
+xdotool key ctrl+a && xdotool type 42 && xdotool key Tab
+sleep 2
+import -window "$window" "$shots/gimp-geometry.png"
+# The Material tab, where the notebook's second tab sits.
+xdotool mousemove --window "$window" 624 28 click 1 mousemove 0 0
+sleep 1
+import -window "$window" "$shots/gimp-material.png"
+xdotool key alt+o
+wait $gimp || { cat "$work/dialog.log"; echo "FAILED  GIMP ended badly after the dialog"; exit 1; }
+gimp=""
+kill $xvfb 2>/dev/null || true
+apply_with large.png apply-dialog.png "RandomSeed=42"
+same "the dialog: a value typed, then OK" gimp-dialog.png apply-dialog.png
+echo "screenshots $shots/gimp-geometry.png $shots/gimp-material.png"
+if [ "${RF_UPDATE_DOCS:-0}" = 1 ]; then cp "$shots"/gimp-*.png "$root/docs/"; fi
 
 echo "GIMP stage took $(($(date +%s) - start)) s"
 if [ "$failed" -ne 0 ]; then

@@ -159,6 +159,7 @@ class Dialog {
   std::deque<ListHook> lists_;
   PresetHook presetHooks_[2] = {{this, Library::Basic}, {this, Library::User}};
   std::map<int32_t, GtkObject*> byId_;  // scale entries by control
+  GtkSizeGroup* labels_ = nullptr;  // the Material page's captions, one width
   bool refreshing_ = false;
   bool crosshair_ = false;
   guint pending_ = 0;
@@ -192,6 +193,7 @@ GtkObject* Dialog::AddField(GtkTable* table, int column, int row, int32_t id) {
                                         s.integer ? 1.0 : range / 10.0, s.integer ? 0 : 1, !s.rangeEditable,
                                         s.widestMin, s.widestMax, f->tip, nullptr);
   gtk_entry_set_activates_default(GTK_ENTRY(GIMP_SCALE_ENTRY_SPINBUTTON(adj)), TRUE);
+  if (labels_) gtk_size_group_add_widget(labels_, GTK_WIDGET(GIMP_SCALE_ENTRY_LABEL(adj)));
   fields_.push_back(FieldHook{this, f, adj});
   g_signal_connect(adj, "value-changed", G_CALLBACK(OnField), &fields_.back());
   byId_[id] = adj;
@@ -203,6 +205,7 @@ GtkObject* Dialog::AddFloat(GtkTable* table, int column, int row, const char* ca
   GtkObject* adj = gimp_scale_entry_new(table, column, row, caption, 100, 6, record_.*binding.field, min, max, 1.0,
                                         10.0, guint(digits), TRUE, min, max, tip, nullptr);
   gtk_entry_set_activates_default(GTK_ENTRY(GIMP_SCALE_ENTRY_SPINBUTTON(adj)), TRUE);
+  if (labels_) gtk_size_group_add_widget(labels_, GTK_WIDGET(GIMP_SCALE_ENTRY_LABEL(adj)));
   floats_.push_back(FloatHook{this, binding, adj});
   g_signal_connect(adj, "value-changed", G_CALLBACK(OnFloat), &floats_.back());
   byId_[binding.controlId] = adj;
@@ -307,6 +310,8 @@ GtkWidget* Dialog::BuildGeometry() {
 }
 
 GtkWidget* Dialog::BuildMaterial() {
+  // Three frames of fields: their sliders line up when the captions share a width.
+  labels_ = gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL);
   GtkWidget* page = gtk_vbox_new(FALSE, 8);
   gtk_container_set_border_width(GTK_CONTAINER(page), 8);
 
@@ -349,6 +354,8 @@ GtkWidget* Dialog::BuildMaterial() {
   gtk_table_attach_defaults(light, colour, 0, 3, 2, 3);
   AddField(light, 0, 3, RF_ID_LIGHT_MULTIPLAY);
   gtk_box_pack_start(GTK_BOX(page), Framed("Light", GTK_WIDGET(light)), FALSE, FALSE, 0);
+  g_object_unref(labels_);  // the labels keep the group
+  labels_ = nullptr;
   return page;
 }
 

@@ -127,7 +127,9 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   gimp_image_undo_group_end(image);
   gimp_progress_end();
   if (interactive) gimp_displays_flush();
-  KeepValues(record);
+  // A script's values are its own business: only the user's choices (and
+  // repeats of them) become the values offered next time.
+  if (mode != GIMP_RUN_NONINTERACTIVE) KeepValues(record);
 }
 
 const GimpPlugInInfo kPlugIn = {nullptr, nullptr, Query, Run};

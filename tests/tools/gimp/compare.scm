@@ -149,3 +149,16 @@
     (rf-filter image layer values)
     (rf-save image layer (rf-path dir "gimp-empty-path.png"))
     (gimp-image-delete image)))
+
+; ---- The dialog ----
+
+; Opens the dialog over `in`; what OK applies is saved as `out`.
+(define (rf-dialog dir in out values)
+  (let* ((image (rf-load (rf-path dir in)))
+         (layer (car (gimp-image-get-active-drawable image))))
+    (rf-filter-interactive image layer values)
+    (rf-save image layer (rf-path dir out))
+    (gimp-image-delete image)))
+
+(define (rf-filter-interactive image drawable values)
+  (apply plug-in-rimeflower (append (list RUN-INTERACTIVE image drawable) values)))

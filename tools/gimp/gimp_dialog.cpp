@@ -803,12 +803,26 @@ void Dialog::OnDelete(GtkWidget*, Dialog* self) {
   }
 }
 
+// The Help button and F1: the manual's page about the tab in front, in the
+// user's browser.
+void ShowManual(const gchar*, gpointer data) {
+  auto* pages = static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(data), "rf-pages"));
+  const ui::DialogPage page = pages && gtk_notebook_get_current_page(GTK_NOTEBOOK(pages)) == 1
+                                  ? ui::DialogPage::Material
+                                  : ui::DialogPage::Geometry;
+  const std::string path = host::DeriveFolders(ModulePath()).helpFolder + ui::HelpPageFor(page);
+  gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+  if (uri && !gtk_show_uri(nullptr, uri, GDK_CURRENT_TIME, nullptr))
+    g_message("Rimeflower: the manual could not be opened: %s", path.c_str());
+  g_free(uri);
+}
+
 bool Dialog::Run() {
   session_.Begin();
   session_.ReadLayers();
   info_ = session_.Document();
 
-  window_ = gimp_dialog_new("Rimeflower", "rimeflower-gimp", nullptr, GtkDialogFlags(0), gimp_standard_help_func,
+  window_ = gimp_dialog_new("Rimeflower", "rimeflower-gimp", nullptr, GtkDialogFlags(0), ShowManual,
                             "plug-in-rimeflower", "_Cancel", GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
   gtk_dialog_set_alternative_button_order(GTK_DIALOG(window_), GTK_RESPONSE_OK, GTK_RESPONSE_CANCEL, -1);
   gtk_dialog_set_default_response(GTK_DIALOG(window_), GTK_RESPONSE_OK);
@@ -824,6 +838,7 @@ bool Dialog::Run() {
   gtk_notebook_append_page(GTK_NOTEBOOK(pages), BuildGeometry(), gtk_label_new("Geometry"));
   gtk_notebook_append_page(GTK_NOTEBOOK(pages), BuildMaterial(), gtk_label_new("Material"));
   gtk_box_pack_start(GTK_BOX(main), pages, FALSE, FALSE, 0);
+  g_object_set_data(G_OBJECT(window_), "rf-pages", pages);
   gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(window_))), main, TRUE, TRUE, 0);
   Refresh();
   gtk_widget_show_all(window_);

@@ -177,7 +177,8 @@ while [ ! -s "$work/display" ]; do
   [ $i -gt 50 ] && { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
   sleep 0.2
 done
-export DISPLAY=":$(cat "$work/display")"
+DISPLAY=":$(cat "$work/display")"
+export DISPLAY
 gimp=""
 # GIMP and its plug-ins run in a session of their own, ended as one.
 # (set -e holds in the trap too: nothing in it may fail.)

@@ -167,6 +167,12 @@ bool ReadDrawable(int32_t image, int32_t drawable, bool withLayersAndPaths, Gimp
   const int32_t width = gimp_drawable_width(drawable), height = gimp_drawable_height(drawable);
   if (!ReadPixels(drawable, precision, 0, 0, width, height, d.original, d.format, error)) return false;
   if (!DocumentFromImage(d.original, d.doc, error)) return false;
+  // At 8 bits the document is the drawable's samples as they were read, and
+  // writing back needs nothing else: a large layer is not held twice.
+  if (d.original.depth == 8) {
+    d.original.pixels.clear();
+    d.original.pixels.shrink_to_fit();
+  }
   d.doc.resolution = 72.0;
   gdouble xres = 0, yres = 0;
   if (gimp_image_get_resolution(image, &xres, &yres) && xres > 0) d.doc.resolution = xres;
@@ -203,13 +209,17 @@ bool ReadDrawable(int32_t image, int32_t drawable, bool withLayersAndPaths, Gimp
 
 void WriteDrawable(int32_t drawable, const GimpDocument& d) {
   Image result;
-  ImageFromDocument(d.doc, d.original, result);
+  const uint8_t* pixels = d.doc.pixels.data();
+  if (d.original.depth != 8) {
+    ImageFromDocument(d.doc, d.original, result);
+    pixels = result.pixels.data();
+  }
   GeglBuffer* shadow = gimp_drawable_get_shadow_buffer(drawable);
-  const GeglRectangle rect = {0, 0, result.width, result.height};
-  gegl_buffer_set(shadow, &rect, 0, babl_format(d.format.c_str()), result.pixels.data(), GEGL_AUTO_ROWSTRIDE);
+  const GeglRectangle rect = {0, 0, d.doc.width, d.doc.height};
+  gegl_buffer_set(shadow, &rect, 0, babl_format(d.format.c_str()), pixels, GEGL_AUTO_ROWSTRIDE);
   g_object_unref(shadow);  // flushes the shadow to GIMP
   gimp_drawable_merge_shadow(drawable, TRUE);
-  gimp_drawable_update(drawable, 0, 0, result.width, result.height);
+  gimp_drawable_update(drawable, 0, 0, d.doc.width, d.doc.height);
 }
 
 std::string ModulePath() {

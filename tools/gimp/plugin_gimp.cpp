@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -132,7 +133,24 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   if (mode != GIMP_RUN_NONINTERACTIVE) KeepValues(record);
 }
 
-const GimpPlugInInfo kPlugIn = {nullptr, nullptr, Query, Run};
+// Nothing may escape into libgimp's C frames: a request for more memory
+// than the machine has ends the call with a message, not the plug-in.
+void RunGuarded(const gchar* name, gint count, const GimpParam* params, gint* returnCount, GimpParam** returns) {
+  static GimpParam values[2];
+  try {
+    Run(name, count, params, returnCount, returns);
+  } catch (const std::bad_alloc&) {
+    values[0].type = GIMP_PDB_STATUS;
+    values[0].data.d_status = GIMP_PDB_EXECUTION_ERROR;
+    values[1].type = GIMP_PDB_STRING;
+    values[1].data.d_string = const_cast<gchar*>("Rimeflower: not enough memory for this layer. The image was not changed.");
+    *returnCount = 2;
+    *returns = values;
+    gimp_message(values[1].data.d_string);
+  }
+}
+
+const GimpPlugInInfo kPlugIn = {nullptr, nullptr, Query, RunGuarded};
 
 // Prints the 47 value arguments: the defaults overlaid by --set NAME=VALUE.
 int PrintArguments(int argc, char** argv) {

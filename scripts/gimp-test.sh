@@ -94,6 +94,7 @@ gimp_batch gimp.log \
   "(rf-make-inputs $d)" \
   "(rf-plain $d \"photo.png\" \"gimp-a.png\" $(values "$set_a"))" \
   "(rf-plain $d \"photo.png\" \"gimp-b.png\" $(values "$set_b"))" \
+  "(rf-repeat $d \"photo.png\" \"gimp-repeat.png\" $(values "$set_b"))" \
   "(rf-plain $d \"alpha.png\" \"gimp-c.png\" $(values "$set_c"))" \
   "(rf-plain $d \"deep.png\" \"gimp-deep.png\" $(values "$set_b"))" \
   "(rf-plain $d \"grey.png\" \"gimp-grey.png\" $(values "$set_a"))" \
@@ -125,6 +126,7 @@ same() {
 }
 same "RGB, default values" gimp-a.png apply-a.png
 same "RGB, pattern and render mode" gimp-b.png apply-b.png
+same "repeat with the values kept (a script's are not)" gimp-repeat.png apply-a.png
 same "RGBA with a hole, contours, alpha cut" gimp-c.png apply-c.png
 same "16 bits" gimp-deep.png apply-deep.png
 same "grey" gimp-grey.png apply-grey.png

@@ -23,6 +23,15 @@
     (rf-save image drawable (rf-path dir out))
     (gimp-image-delete image)))
 
+; Filters the picture in `in` with the values GIMP kept (Filters > Repeat):
+; in a session where the dialog was never used, the defaults.
+(define (rf-repeat dir in out values)
+  (let* ((image (rf-load (rf-path dir in)))
+         (drawable (car (gimp-image-get-active-drawable image))))
+    (apply plug-in-rimeflower (append (list RUN-WITH-LAST-VALS image drawable) values))
+    (rf-save image drawable (rf-path dir out))
+    (gimp-image-delete image)))
+
 ; Writes the inputs made from `photo.png`: with an alpha channel and a hole,
 ; at 16 bits, in grey.
 (define (rf-make-inputs dir)

@@ -138,7 +138,7 @@ void Progress(int32_t done, int32_t total) {
 
 }  // namespace
 
-bool CheckDrawable(int32_t image, int32_t drawable, std::string& error) {
+bool CheckDrawable(int32_t drawable, std::string& error) {
   if (!gimp_item_is_valid(drawable) || !gimp_item_is_drawable(drawable)) {
     error = "Rimeflower needs a layer or channel to work on.";
     return false;
@@ -157,7 +157,6 @@ bool CheckDrawable(int32_t image, int32_t drawable, std::string& error) {
             std::to_string(kMaxDrawablePixels / 1000000) + " million.";
     return false;
   }
-  (void)image;
   return true;
 }
 

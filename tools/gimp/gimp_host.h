@@ -31,7 +31,7 @@ struct GimpDocument {
 
 // Checks that the drawable can be filtered. False with a message for the
 // user (indexed images, layer groups, drawables too large).
-bool CheckDrawable(int32_t image, int32_t drawable, std::string& error);
+bool CheckDrawable(int32_t drawable, std::string& error);
 
 // Reads the drawable, the selection over it, the layers below it and the
 // image's vectors. `withLayersAndPaths` false reads the pixels only.

@@ -70,16 +70,17 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   *returns = values;
   values[0].type = GIMP_PDB_STATUS;
   values[0].data.d_status = GIMP_PDB_SUCCESS;
-  const auto fail = [&](GimpPDBStatusType status, const std::string& why, bool interactive) {
+  // GIMP shows the message that comes back with a failure in its error
+  // console (or a message box), and a script gets it as the call's error.
+  const auto fail = [&](GimpPDBStatusType status, const std::string& why) {
     message = why;
     values[0].data.d_status = status;
     values[1].type = GIMP_PDB_STRING;
     values[1].data.d_string = const_cast<gchar*>(message.c_str());
     *returnCount = 2;
-    if (interactive) gimp_message(message.c_str());
   };
 
-  if (count < kFixedArguments) return fail(GIMP_PDB_CALLING_ERROR, "Rimeflower: too few arguments", false);
+  if (count < kFixedArguments) return fail(GIMP_PDB_CALLING_ERROR, "Rimeflower: too few arguments");
   const auto mode = GimpRunMode(params[0].data.d_int32);
   const int32_t image = params[1].data.d_image;
   const int32_t drawable = params[2].data.d_drawable;
@@ -87,7 +88,7 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   gegl_init(nullptr, nullptr);
 
   std::string error;
-  if (!CheckDrawable(image, drawable, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error, interactive);
+  if (!CheckDrawable(drawable, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error);
 
   ParameterRecord record;
   LastValues(record);
@@ -95,8 +96,7 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
     if (count != kFixedArguments + kScriptedParameterCount)
       return fail(GIMP_PDB_CALLING_ERROR,
                   "Rimeflower takes " + std::to_string(kFixedArguments + kScriptedParameterCount) +
-                      " arguments: run mode, image, drawable and the 47 values",
-                  false);
+                      " arguments: run mode, image, drawable and the 47 values");
     ResetToDefaults(record, true);
     for (int i = 0; i < kScriptedParameterCount; ++i) {
       const ScriptedParameter& p = kScriptedParameters[i];
@@ -109,7 +109,7 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
   }
 
   GimpDocument d;
-  if (!ReadDrawable(image, drawable, true, d, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error, interactive);
+  if (!ReadDrawable(image, drawable, true, d, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error);
   if (!d.warning.empty()) gimp_message(("Rimeflower: " + d.warning).c_str());
   if (d.nothingSelected) {
     // Like any filter: nothing selected in this layer, nothing to change.
@@ -117,12 +117,12 @@ void Run(const gchar*, gint count, const GimpParam* params, gint* returnCount, G
     return;
   }
   if (interactive && !RunDialog(d, record, error)) {
-    if (!error.empty()) return fail(GIMP_PDB_EXECUTION_ERROR, error, interactive);
+    if (!error.empty()) return fail(GIMP_PDB_EXECUTION_ERROR, error);
     values[0].data.d_status = GIMP_PDB_CANCEL;
     return;
   }
   gimp_progress_init("Rimeflower");
-  if (!RunFilter(record, d, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error, interactive);
+  if (!RunFilter(record, d, error)) return fail(GIMP_PDB_EXECUTION_ERROR, error);
   gimp_image_undo_group_start(image);
   WriteDrawable(drawable, d);
   gimp_image_undo_group_end(image);
@@ -146,7 +146,6 @@ void RunGuarded(const gchar* name, gint count, const GimpParam* params, gint* re
     values[1].data.d_string = const_cast<gchar*>("Rimeflower: not enough memory for this layer. The image was not changed.");
     *returnCount = 2;
     *returns = values;
-    gimp_message(values[1].data.d_string);
   }
 }
 

@@ -4,7 +4,8 @@
 #   2. the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer,
 #   3. a short libFuzzer run of every fuzz target,
 #   4. the Windows module, cross-built and tested under Wine (when the
-#      Windows scripts exist).
+#      Windows scripts exist),
+#   5. the GIMP plug-in in a headless GIMP against the command line.
 # A failure anywhere fails the run. Jobs: RF_JOBS (default: all cores).
 set -eu
 cd "$(dirname "$0")/.."
@@ -65,5 +66,7 @@ if [ -x scripts/windows-test.sh ]; then
   section "Windows module (MinGW-w64, Wine)"
   scripts/windows-test.sh
 fi
+
+section "GIMP plug-in" && RF_BUILD_DIR=build scripts/gimp-test.sh
 
 section "all tests passed"

@@ -28,39 +28,13 @@ out="$root/build-win/dialog-test"
 rm -rf "$out"
 mkdir -p "$out"
 
-export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-
-display=91
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-# Large enough for the smallest window at 144 dots per inch.
-Xvfb ":$display" -screen 0 1600x1200x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
 pid=""
-cleanup() {
+on_exit() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
 }
-trap cleanup EXIT
-i=0
-until xdotool getmouselocation >/dev/null 2>&1; do
-  i=$((i + 1))
-  [ $i -gt 50 ] && { echo "windows-dialog-test: Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
-  sleep 0.1
-done
-
-wineserver -p
-wineboot --init </dev/null >/dev/null 2>&1 || true
-# Pinned fonts, Arial answered by its metric twin: the layout and the
-# screenshots do not depend on what Wine finds on the machine.
-fonts="$WINEPREFIX/drive_c/windows/Fonts"
-mkdir -p "$fonts"
-cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf \
-  /usr/share/fonts/truetype/liberation2/LiberationSans-*.ttf "$fonts/" 2>/dev/null || true
-wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /t REG_SZ /d "Liberation Sans" /f >/dev/null 2>&1
+. "$root/scripts/wine-display.sh"
+# Large enough for the smallest window at 144 dots per inch.
+wine_display windows-dialog-test "$out" 1600x1200
 # No window manager runs here: Wine draws the windows' frames and captions
 # itself, as Windows does.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1

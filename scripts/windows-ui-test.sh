@@ -20,37 +20,8 @@ out="$root/build-win/ui-test"
 rm -rf "$out"
 mkdir -p "$out/run"
 
-export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-
-# A free display of our own.
-display=91
-while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=":$display"
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
-}
-trap cleanup EXIT
-i=0
-until xdpyinfo >/dev/null 2>&1 || xdotool getmouselocation >/dev/null 2>&1; do
-  i=$((i + 1))
-  [ $i -gt 50 ] && { echo "windows-ui-test: Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }
-  sleep 0.1
-done
-
-# A persistent server, started before Wine's own services so that they do not
-# hold this script's output open.
-wineserver -p
-wineboot --init </dev/null >/dev/null 2>&1 || true
-# Pinned fonts: the layout and the screenshots do not depend on what Wine
-# finds on the machine.
-fonts="$WINEPREFIX/drive_c/windows/Fonts"
-mkdir -p "$fonts"
-cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma*.ttf "$fonts/" 2>/dev/null || true
+. "$root/scripts/wine-display.sh"
+wine_display windows-ui-test "$out" 1280x1024
 
 set_dpi() {
   wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1

@@ -30,7 +30,7 @@ mkdir -p "$out"
 
 pid=""
 on_exit() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
 }
 . "$root/scripts/wine-display.sh"
 # Large enough for the smallest window at 144 dots per inch.

@@ -38,7 +38,7 @@ wine_display() {
 }
 
 wine_display_end() {
-  command -v on_exit >/dev/null 2>&1 && on_exit
+  if command -v on_exit >/dev/null 2>&1; then on_exit || true; fi
   wineserver -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }

@@ -102,10 +102,10 @@ float NegligibleBelow(float exponent, float strength) {
 
 // One texel in 0..1, and the sum of its blue, green and red in the
 // engine's channel units (for the bump map).
-Rgba Texel(const __Texture& t, int column, int row) {
+// The first `count` samples of a texel, as stored (8- or 16-bit).
+inline void RawSamples(const __Texture& t, int column, int row, int count, float* raw) {
   const size_t at = (size_t(row) * size_t(t.width) + size_t(column)) * 4;
-  float raw[4];
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < count; ++i) {
     if (t.isDeep) {
       uint16_t word;
       std::memcpy(&word, t.pixels + 2 * (at + i), sizeof word);
@@ -114,22 +114,18 @@ Rgba Texel(const __Texture& t, int column, int row) {
       raw[i] = t.pixels[at + i];
     }
   }
+}
+
+Rgba Texel(const __Texture& t, int column, int row) {
+  float raw[4];
+  RawSamples(t, column, row, 4, raw);
   const float scale = t.isDeep ? 1.0f / 32768 : 1.0f / 255;
   return {raw[2] * scale, raw[1] * scale, raw[0] * scale, raw[3] * scale};
 }
 
 float ChannelSum(const __Texture& t, int column, int row, int maxChannel) {
-  const size_t at = (size_t(row) * size_t(t.width) + size_t(column)) * 4;
   float raw[3];
-  for (int i = 0; i < 3; ++i) {
-    if (t.isDeep) {
-      uint16_t word;
-      std::memcpy(&word, t.pixels + 2 * (at + i), sizeof word);
-      raw[i] = word;
-    } else {
-      raw[i] = t.pixels[at + i];
-    }
-  }
+  RawSamples(t, column, row, 3, raw);
   // As the texel's red + green + blue in 0..1, in that order.
   const float scale = t.isDeep ? 1.0f / 32768 : 1.0f / 255;
   return (raw[2] * scale + raw[1] * scale + raw[0] * scale) * float(maxChannel);

@@ -286,28 +286,39 @@ OSErr PutFloatValue(PIWriteDescriptor token, DescriptorKeyID key, const double* 
   return kNoErr;
 }
 
+// ---- Objects handed to the module by pointer ------------------------------------
+// The host answers only for pointers it made, so that a stale or forged one
+// is refused rather than followed.
+
+template <class T>
+T* Known(const std::set<T*>& made, void* p) {
+  auto* t = static_cast<T*>(p);
+  return made.count(t) ? t : nullptr;
+}
+
+template <class T>
+OSErr MakeIn(std::set<T*>& made, void** out) {
+  if (!out) return kParamErr;
+  auto* t = new T;
+  made.insert(t);
+  *out = t;
+  return kNoErr;
+}
+
+template <class T>
+OSErr FreeIn(std::set<T*>& made, void* p) {
+  T* t = Known(made, p);
+  if (!t) return kParamErr;
+  made.erase(t);
+  delete t;
+  return kNoErr;
+}
+
 // ---- Action descriptor suite ----------------------------------------------------
 
-HostDescriptor* AsDescriptor(PIActionDescriptor d) {
-  auto* p = static_cast<HostDescriptor*>(d);
-  return g_current->actionDescriptors.count(p) ? p : nullptr;
-}
-
-OSErr AdMake(PIActionDescriptor* out) {
-  if (!out) return kParamErr;
-  auto* d = new HostDescriptor;
-  g_current->actionDescriptors.insert(d);
-  *out = d;
-  return kNoErr;
-}
-
-OSErr AdFree(PIActionDescriptor d) {
-  HostDescriptor* p = AsDescriptor(d);
-  if (!p) return kParamErr;
-  g_current->actionDescriptors.erase(p);
-  delete p;
-  return kNoErr;
-}
+HostDescriptor* AsDescriptor(PIActionDescriptor d) { return Known(g_current->actionDescriptors, d); }
+OSErr AdMake(PIActionDescriptor* out) { return MakeIn(g_current->actionDescriptors, out); }
+OSErr AdFree(PIActionDescriptor d) { return FreeIn(g_current->actionDescriptors, d); }
 
 OSErr AdHasKey(PIActionDescriptor d, DescriptorKeyID key, Boolean* has) {
   HostDescriptor* p = AsDescriptor(d);
@@ -397,10 +408,7 @@ OSErr AdGetZString(PIActionDescriptor d, DescriptorKeyID key, ASZString* text) {
 
 // ---- Unicode string suite ---------------------------------------------------------
 
-HostZString* AsZString(ASZString z) {
-  auto* p = static_cast<HostZString*>(z);
-  return g_current->zstrings.count(p) ? p : nullptr;
-}
+HostZString* AsZString(ASZString z) { return Known(g_current->zstrings, z); }
 
 int32_t ZsAddRef(ASZString z) {
   HostZString* p = AsZString(z);
@@ -437,26 +445,9 @@ int32_t ZsAsUnicode(ASZString z, uint16_t* buffer, uint32_t units, int32_t check
 
 // ---- Action reference and basic action control suites -----------------------------
 
-HostReference* AsReference(PIActionReference r) {
-  auto* p = static_cast<HostReference*>(r);
-  return g_current->references.count(p) ? p : nullptr;
-}
-
-OSErr RefMake(PIActionReference* out) {
-  if (!out) return kParamErr;
-  auto* r = new HostReference;
-  g_current->references.insert(r);
-  *out = r;
-  return kNoErr;
-}
-
-OSErr RefFree(PIActionReference r) {
-  HostReference* p = AsReference(r);
-  if (!p) return kParamErr;
-  g_current->references.erase(p);
-  delete p;
-  return kNoErr;
-}
+HostReference* AsReference(PIActionReference r) { return Known(g_current->references, r); }
+OSErr RefMake(PIActionReference* out) { return MakeIn(g_current->references, out); }
+OSErr RefFree(PIActionReference r) { return FreeIn(g_current->references, r); }
 
 OSErr RefPutEnumerated(PIActionReference r, DescriptorTypeID cls, DescriptorTypeID type, DescriptorTypeID value) {
   HostReference* p = AsReference(r);

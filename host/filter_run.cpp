@@ -6,9 +6,11 @@
 
 #include "host/document_paths.h"
 #include "host/interface/result_codes.h"
+#include "host/pixel_rows.h"
 #include "host/suite.h"
 #include "pattern/path_emitter.h"
 #include "pattern/scene_assembly.h"
+#include "platform/parallel.h"
 #include "platform/platform.h"
 
 namespace rf::host {
@@ -67,37 +69,39 @@ class ColorSpace {
 };
 
 // Converts one host area into an RGBA buffer (`width` x `height`, packed).
+// RGB rows need nothing from the host and are shared out between `threads`;
+// CMYK goes through the host's colour suite, on the host's thread only.
 void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes, int width, int height, int planes,
-                bool cmyk, bool deep, uint8_t* rgba) {
+                bool cmyk, bool deep, uint8_t* rgba, int32_t threads) {
   if (!cmyk && !deep && (planes == 3 || planes == 4)) {
     // The common case gets loops the compiler can widen: a final run reads
     // every pixel of the image through here.
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = in + size_t(y) * inRowBytes;
-      uint8_t* dst = rgba + size_t(y) * width * 4;
-      if (planes == 4) {
-        std::memcpy(dst, row, size_t(width) * 4);
-        continue;
+    platform::ForRowRanges(height, threads, [&](int32_t first, int32_t last) {
+      for (int y = first; y < last; ++y) {
+        const uint8_t* row = in + size_t(y) * inRowBytes;
+        uint8_t* dst = rgba + size_t(y) * width * 4;
+        if (planes == 4) {
+          std::memcpy(dst, row, size_t(width) * 4);
+          continue;
+        }
+        RGBRowToRGBA(row, width, dst);
       }
-      for (int x = 0; x < width; ++x) {
-        const uint32_t pixel = uint32_t(row[3 * x]) | uint32_t(row[3 * x + 1]) << 8 |
-                               uint32_t(row[3 * x + 2]) << 16 | 0xFF000000u;
-        std::memcpy(dst + 4 * size_t(x), &pixel, 4);  // bytes R, G, B, A on the little-endian machines we build for
-      }
-    }
+    });
     return;
   }
   if (!cmyk) {
-    for (int y = 0; y < height; ++y) {
-      const uint8_t* row = in + size_t(y) * inRowBytes;
-      uint8_t* dst = rgba + size_t(y) * width * 4;
-      for (int x = 0; x < width; ++x, dst += 4) {
-        dst[0] = Sample(row, x, planes, 0, deep);
-        dst[1] = Sample(row, x, planes, 1, deep);
-        dst[2] = Sample(row, x, planes, 2, deep);
-        dst[3] = planes >= 4 ? Sample(row, x, planes, 3, deep) : 255;
+    platform::ForRowRanges(height, threads, [&](int32_t first, int32_t last) {
+      for (int y = first; y < last; ++y) {
+        const uint8_t* row = in + size_t(y) * inRowBytes;
+        uint8_t* dst = rgba + size_t(y) * width * 4;
+        for (int x = 0; x < width; ++x, dst += 4) {
+          dst[0] = Sample(row, x, planes, 0, deep);
+          dst[1] = Sample(row, x, planes, 1, deep);
+          dst[2] = Sample(row, x, planes, 2, deep);
+          dst[3] = planes >= 4 ? Sample(row, x, planes, 3, deep) : 255;
+        }
       }
-    }
+    });
     return;
   }
   ColorSpace cs(basic);
@@ -138,6 +142,39 @@ void CopyInputToOutput(const FilterRecord& fr) {
                 static_cast<const uint8_t*>(fr.inData) + y * fr.inRowBytes, rowBytes);
 }
 
+// Rows [first, last) of the rendered RGBA image into the host's output.
+void WriteBackRows(const FilterRecord& fr, const RunState& run, int32_t first, int32_t last) {
+  const int planes = fr.planes;
+  const bool deep = run.deep;
+  const int width = run.width;
+  for (int y = first; y < last; ++y) {
+    uint8_t* row = static_cast<uint8_t*>(fr.outData) + size_t(y) * fr.outRowBytes;
+    const uint8_t* src = run.output + size_t(y) * run.rowStride;
+    if (planes == 4 && !deep) {
+      std::memcpy(row, src, size_t(width) * 4);
+      continue;
+    }
+    if (planes == 3 && !deep) {
+      RGBARowToRGB(src, width, row);
+      continue;
+    }
+    if (planes >= 4) {
+      for (int x = 0; x < width; ++x, src += 4)
+        for (int c = 0; c < 4; ++c) PutSample(row, x, planes, c, deep, src[c]);
+      continue;
+    }
+    // Without a transparency plane, coverage darkens towards black.
+    for (int x = 0; x < width; ++x, src += 4) {
+      if (src[3] == 255) {
+        for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, src[c]);
+      } else {
+        const float a = src[3] / 255.0f;
+        for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, uint8_t(src[c] * a));
+      }
+    }
+  }
+}
+
 void WriteBack(const HostCall& call, const RunState& run) {
   const FilterRecord* fr = call.filter;
   if (!fr->outData || !run.output) return;
@@ -145,39 +182,7 @@ void WriteBack(const HostCall& call, const RunState& run) {
   const bool deep = run.deep;
   const int width = run.width, height = run.height;
   if (!run.cmyk || run.dialogOpen) {
-    for (int y = 0; y < height; ++y) {
-      uint8_t* row = static_cast<uint8_t*>(fr->outData) + size_t(y) * fr->outRowBytes;
-      const uint8_t* src = run.output + size_t(y) * run.rowStride;
-      if (planes == 4 && !deep) {
-        std::memcpy(row, src, size_t(width) * 4);
-        continue;
-      }
-      if (planes == 3 && !deep) {
-        for (int x = 0; x < width; ++x, src += 4) {
-          if (src[3] == 255) {
-            row[3 * x] = src[0], row[3 * x + 1] = src[1], row[3 * x + 2] = src[2];
-          } else {
-            const float a = src[3] / 255.0f;
-            row[3 * x] = uint8_t(src[0] * a), row[3 * x + 1] = uint8_t(src[1] * a), row[3 * x + 2] = uint8_t(src[2] * a);
-          }
-        }
-        continue;
-      }
-      if (planes >= 4) {
-        for (int x = 0; x < width; ++x, src += 4)
-          for (int c = 0; c < 4; ++c) PutSample(row, x, planes, c, deep, src[c]);
-        continue;
-      }
-      // Without a transparency plane, coverage darkens towards black.
-      for (int x = 0; x < width; ++x, src += 4) {
-        if (src[3] == 255) {
-          for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, src[c]);
-        } else {
-          const float a = src[3] / 255.0f;
-          for (int c = 0; c < 3; ++c) PutSample(row, x, planes, c, deep, uint8_t(src[c] * a));
-        }
-      }
-    }
+    platform::ForRowRanges(height, run.threads, [&](int32_t first, int32_t last) { WriteBackRows(*fr, run, first, last); });
     return;
   }
   ColorSpace cs(call.basicSuite);
@@ -302,7 +307,7 @@ bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
   run.pixelStride = 4;
   if (fr.inData)
     HostToRGBA(call.basicSuite, static_cast<const uint8_t*>(fr.inData), fr.inRowBytes, run.width, run.height,
-               fr.planes, run.cmyk, run.deep, run.source);
+               fr.planes, run.cmyk, run.deep, run.source, run.threads);
   return true;
 }
 
@@ -393,7 +398,7 @@ int16_t LoadPreviewSource(const HostCall& call, PreviewSourceBuffer& preview) {
   if (depth == 8 || depth == 16) {
     const bool cmyk = fr.imageMode == kModeCMYKColor || fr.imageMode == kModeCMYK64;
     HostToRGBA(call.basicSuite, static_cast<const uint8_t*>(fr.inData), fr.inRowBytes, int(w), int(h), fr.planes,
-               cmyk, depth == 16, preview.pixels);
+               cmyk, depth == 16, preview.pixels, 0);
   }
   preview.loaded = true;
   preview.filter = filter;

@@ -11,6 +11,7 @@
 #include "pattern/path_emitter.h"
 #include "pattern/pattern.h"
 #include "pattern/scene_cache.h"
+#include "platform/parallel.h"
 #include "platform/platform.h"
 
 namespace rf::pattern {
@@ -124,23 +125,20 @@ int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& 
 bool ShouldStop(void* context) { return static_cast<const RunState*>(context)->TestAbort(); }
 
 void PrepareBackground(const RunState& run, const ParameterRecord& record) {
-  const size_t bytes = size_t(run.rowStride) * size_t(run.height);
-  if (!record.AlphaCut) {
-    std::memcpy(run.output, run.source, bytes);
-    return;
-  }
-  if (run.hasAlphaPlane) {
-    std::memset(run.output, 0, bytes);
-    return;
-  }
+  const size_t rowBytes = size_t(run.rowStride);
   const uint8_t r = uint8_t(record.BackgroundColor), g = uint8_t(record.BackgroundColor >> 8),
                 b = uint8_t(record.BackgroundColor >> 16);
-  for (size_t i = 0; i < bytes; i += 4) {
-    run.output[i] = r;
-    run.output[i + 1] = g;
-    run.output[i + 2] = b;
-    run.output[i + 3] = 255;
-  }
+  platform::ForRowRanges(run.height, run.threads, [&](int32_t first, int32_t last) {
+    uint8_t* out = run.output + rowBytes * size_t(first);
+    const size_t bytes = rowBytes * size_t(last - first);
+    if (!record.AlphaCut) {
+      std::memcpy(out, run.source + rowBytes * size_t(first), bytes);
+    } else if (run.hasAlphaPlane) {
+      std::memset(out, 0, bytes);
+    } else {
+      for (size_t i = 0; i < bytes; i += 4) out[i] = r, out[i + 1] = g, out[i + 2] = b, out[i + 3] = 255;
+    }
+  });
 }
 
 }  // namespace

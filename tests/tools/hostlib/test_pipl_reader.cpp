@@ -214,8 +214,8 @@ TEST(FindPEResource, PrefersUsEnglishAndFindsNamedAndNumericTypes) {
 }
 
 TEST(FindPEResource, BrokenHeadersDirectoriesAndDataOffsetsAreRefused) {
-  size_t section = 0;
-  const Bytes good = BuildPEImage({{"PIPL", 16000, 1033, {1, 2, 3, 4}}}, &section);
+  const size_t section = rf::testing::kResourceSectionOffset;
+  const Bytes good = BuildPEImage({{"PIPL", 16000, 1033, {1, 2, 3, 4}}});
   Bytes out;
   std::string error;
   ASSERT_TRUE(FindPEResource(good, "PIPL", -1, out, error)) << error;

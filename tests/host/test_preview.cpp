@@ -37,9 +37,7 @@ class Preview : public ::testing::Test {
  protected:
   void SetUp() override {
     doc_.width = 240;
-    doc_.height = 180;
-    doc_.mode = kModeRGBColor;
-    doc_.planes = 3;
+    doc_.height = 180;  // RGB, 8 bits
     doc_.pixels.resize(doc_.RowBytes() * 180);
     for (size_t i = 0; i < doc_.pixels.size(); ++i) doc_.pixels[i] = uint8_t((i * 7) % 251);
     input_ = doc_.pixels;  // the host lends the document's own pixels to the run

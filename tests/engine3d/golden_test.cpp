@@ -6,8 +6,8 @@
 // span) changes far more pixels than the allowance.
 //
 // RF_UPDATE_GOLDEN=1 rewrites the pictures in the source tree.
-#include "tests/engine3d/png_file.h"
 #include "tests/engine3d/scenes.h"
+#include "tools/imagefile/image_io.h"
 
 #include <gtest/gtest.h>
 
@@ -26,16 +26,24 @@ std::string SourceDir() {
 }
 
 void CheckGolden(const std::string& name, const Canvas& canvas) {
-  RgbaImage rendered{canvas.width, canvas.height, canvas.target};
+  tools::Image rendered;
+  rendered.width = canvas.width;
+  rendered.height = canvas.height;
+  rendered.hasAlpha = true;
+  rendered.pixels = canvas.target;
+  std::string error;
+  const tools::FileFormat png = tools::FileFormat::PNG;
   const char* binary = std::getenv("RF_BINARY_DIR");
-  if (binary) WritePng(std::string(binary) + "/engine3d_" + name + ".png", rendered);
+  if (binary) tools::WriteImage(std::string(binary) + "/engine3d_" + name + ".png", rendered, png, error);
   const std::string path = SourceDir() + "/tests/engine3d/golden/" + name + ".png";
   if (std::getenv("RF_UPDATE_GOLDEN")) {
-    ASSERT_TRUE(WritePng(path, rendered)) << path;
+    ASSERT_TRUE(tools::WriteImage(path, rendered, png, error)) << error;
     return;
   }
-  RgbaImage golden;
-  ASSERT_TRUE(ReadPng(path, golden)) << "missing golden picture " << path;
+  tools::Image golden;
+  ASSERT_TRUE(tools::ReadImage(path, golden, error)) << "missing golden picture " << path << ": " << error;
+  ASSERT_EQ(golden.Channels(), 4);
+  ASSERT_EQ(golden.depth, 8);
   ASSERT_EQ(golden.width, rendered.width);
   ASSERT_EQ(golden.height, rendered.height);
   int outliers = 0, worst = 0;

@@ -1,11 +1,11 @@
 // The rasteriser: Z-buffer rules, draw modes, facing, coverage, the write
-// rule and compositing, 16-bit images and bad input.
+// rule and compositing, 16-bit images and unusable images. (Arbitrary
+// geometry, bit patterns included, is tests/fuzz/fuzz_engine.cpp's.)
 #include "engine3d/render.h"
 #include "tests/engine3d/scenes.h"
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <set>
 #include <utility>
 
@@ -272,38 +272,6 @@ TEST_F(Raster, ColourLinesFollowFrontFacingEdges) {
   EXPECT_EQ(canvas.Get(9, 2, 0), 255);
   EXPECT_EQ(canvas.Get(2, 9, 0), 255);
   EXPECT_EQ(canvas.Get(8, 8, 0), 0);
-}
-
-TEST_F(Raster, BadGeometryNeverWritesOutsideTheImage) {
-  const float inf = std::numeric_limits<float>::infinity();
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  Scene s = Flat();
-  s.points = {P(5, 5), P(20, 5), P(5, 20), P(nan, 3), P(inf, 4), P(-inf, 8),
-              P(1e30f, 1e30f), P(-1e30f, 2e30f), P(3e30f, -1e30f),
-              P(10, 10), P(20, 20), P(30, 30),  // collinear
-              P(-1e6f, -1e6f, 0, 0, 0, 1), P(1e6f, -1e6f), P(0, 1e6f)};
-  s.triangles = {T(0, 1, 2), T(3, 1, 2), T(0, 4, 5), T(6, 7, 8), T(9, 10, 11),
-                 T(0, 0, 1), T(-1, 1, 2), T(0, 1, 99), T(2147483647, 0, 1),
-                 T(12, 13, 14), T(0, 1, 2, 7)};
-  for (int mode : {0, 1, 2, 3, 6, 8, 9, 10}) {
-    for (int quality = 0; quality <= 1; ++quality) {
-      ResetEngine();
-      __SetDrawMode(uint8_t(mode));
-      __SetQuality(uint8_t(quality));
-      // Guard rows around the image catch any write outside it.
-      Canvas canvas(24, 26, 1, 2, 3, 255);
-      const int rowBytes = 24 * 4;
-      __RasterScene(canvas.target.data() + rowBytes, canvas.source.data() + rowBytes, 24, 24,
-                    rowBytes, int(s.points.size()), int(s.triangles.size()),
-                    s.triangles.data(), s.points.data(), 0, 0, 1, s.materials.data(), nullptr,
-                    1, s.lights.data(), nullptr);
-      for (int x = 0; x < 24; ++x) {
-        ASSERT_EQ(canvas.Get(x, 0, 0), 1) << "mode " << mode;
-        ASSERT_EQ(canvas.Get(x, 25, 0), 1) << "mode " << mode;
-      }
-      EXPECT_TRUE(engine3d::LastRenderCompleted());
-    }
-  }
 }
 
 TEST_F(Raster, UnusableImagesAndHugeRequestsFailCleanly) {

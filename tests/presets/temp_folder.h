@@ -1,9 +1,11 @@
 // A folder of its own for one test, removed with everything in it at the end,
-// and the default record the preset tests start from.
+// the default record the preset tests start from, and the text of a preset
+// saved at the defaults.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -51,6 +53,14 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// tests/presets/default.rmfpst: a preset with every parameter at its default,
+// written out by hand from the record's defaults and the preset format, so
+// that a change to either the writer or the defaults shows up byte by byte.
+inline std::string DefaultPresetText() {
+  const char* source = std::getenv("RF_SOURCE_DIR");
+  return ReadFile(std::filesystem::path(source ? source : ".") / "tests" / "presets" / "default.rmfpst");
 }
 
 }  // namespace rf::testing

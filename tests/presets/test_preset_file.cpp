@@ -7,7 +7,6 @@
 #include <string>
 
 #include "presets/preset_file.h"
-#include "tests/presets/default_preset_text.h"
 #include "tests/presets/temp_folder.h"
 
 namespace rf::presets {
@@ -47,7 +46,7 @@ void ExpectSameFields(const ParameterRecord& expected, const ParameterRecord& ac
 const std::string kHeader = "Rimeflower Preset;\nVersion 1;\n";
 
 TEST(PresetWriter, DefaultsAreWrittenByteForByte) {
-  EXPECT_EQ(FormatPreset(Defaults()), std::string(testing::kDefaultPresetText));
+  EXPECT_EQ(FormatPreset(Defaults()), testing::DefaultPresetText());
 }
 
 TEST(PresetWriter, LineFormsByFieldWidth) {
@@ -76,7 +75,7 @@ TEST(PresetWriter, DecimalPointIgnoresTheProcessLocale) {
   const bool parsed = Parse(text, back);
   std::setlocale(LC_NUMERIC, saved.c_str());
   if (!switched) GTEST_SKIP() << "no locale with a decimal comma is installed";
-  EXPECT_EQ(text, std::string(testing::kDefaultPresetText));
+  EXPECT_EQ(text, testing::DefaultPresetText());
   EXPECT_TRUE(parsed);
   EXPECT_EQ(back.Dispers, 12.5f);
 }

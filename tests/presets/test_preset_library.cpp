@@ -10,7 +10,6 @@
 #include "platform/platform.h"
 #include "presets/preset_file.h"
 #include "presets/preset_library.h"
-#include "tests/presets/default_preset_text.h"
 #include "tests/presets/temp_folder.h"
 
 namespace rf::presets {
@@ -184,7 +183,7 @@ TEST_F(LibraryTest, SaveWritesOnceAndAsksBeforeOverwriting) {
   ParameterRecord r = Defaults();
   Script typed{{"Glacier.rmfpst"}, {}, {}};  // typed with the extension: written once
   EXPECT_EQ(panel.Save(r, typed.Questions()), SaveOutcome::Saved);
-  EXPECT_EQ(Read("User/Glacier.rmfpst"), std::string(testing::kDefaultPresetText));
+  EXPECT_EQ(Read("User/Glacier.rmfpst"), testing::DefaultPresetText());
   EXPECT_FALSE(Exists("User/Glacier.rmfpst.rmfpst"));
   EXPECT_EQ(panel.Entries(Library::User), (Entries{"\tSub", "Broken", "Mine", "Glacier"}));
   EXPECT_TRUE(typed.asked.empty());
@@ -280,7 +279,7 @@ TEST_F(LibraryTest, SaveOverAFileWhoseExtensionDiffersInCase) {
   });
   EXPECT_EQ(outcome, SaveOutcome::Overwritten);
   EXPECT_EQ(asked, Entries{"Loud"});
-  EXPECT_EQ(Read("User/Loud.RMFPST"), std::string(testing::kDefaultPresetText));
+  EXPECT_EQ(Read("User/Loud.RMFPST"), testing::DefaultPresetText());
   size_t louds = 0;
   for (const auto& e : fs::directory_iterator(presets_ / "User")) louds += e.path().stem() == "Loud";
   EXPECT_EQ(louds, 1u);

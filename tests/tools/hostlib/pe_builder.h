@@ -16,9 +16,11 @@ struct TestResource {
   std::vector<uint8_t> data;
 };
 
+// Where the image's one ".rsrc" section starts in the file.
+constexpr size_t kResourceSectionOffset = 0x400;
+
 // The image: DOS stub header, PE header, one ".rsrc" section holding the
-// resource tree and the data. resourceSectionOffset receives the file offset
-// of the section.
-std::vector<uint8_t> BuildPEImage(const std::vector<TestResource>& resources, size_t* resourceSectionOffset = nullptr);
+// resource tree and the data.
+std::vector<uint8_t> BuildPEImage(const std::vector<TestResource>& resources);
 
 }  // namespace rf::testing

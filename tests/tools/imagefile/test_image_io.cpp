@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -68,6 +69,41 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   EXPECT_FALSE(ReadImage(Temp("short.pgm"), image, error));
   WriteBytes(Temp("zero.pgm"), "P5\n0 10\n255\n");
   EXPECT_FALSE(ReadImage(Temp("zero.pgm"), image, error));
+}
+
+// Palettes, 1-bit grey and transparency chunks, in PNG files written by hand
+// (data/, image data in stored deflate blocks) as other programs write them:
+// the kinds the host never writes. Both platforms' codecs must agree.
+TEST(ImageIo, PalettesSmallDepthsAndTransparencyChunksReadAlike) {
+  const char* source = std::getenv("RF_SOURCE_DIR");
+  const std::string data = std::string(source ? source : ".") + "/tests/tools/imagefile/data/";
+  struct Case {
+    const char* name;
+    ImageMode mode;
+    bool alpha;
+    std::vector<uint8_t> pixels;
+  };
+  // Palette indices 0 1 2 / 2 1 0, the second entry a quarter opaque in
+  // tRNS; 10 x 2 one-bit greys; the grey 0x20 made transparent by tRNS.
+  const Case cases[] = {
+      {"palette.png", ImageMode::RGB, false,
+       {0x10, 0x20, 0x30, 0xF0, 0xE0, 0xD0, 0x01, 0x80, 0xFF, 0x01, 0x80, 0xFF, 0xF0, 0xE0, 0xD0, 0x10, 0x20, 0x30}},
+      {"palette-trns.png", ImageMode::RGB, true,
+       {0x10, 0x20, 0x30, 0xFF, 0xF0, 0xE0, 0xD0, 0x40, 0x01, 0x80, 0xFF, 0xFF,
+        0x01, 0x80, 0xFF, 0xFF, 0xF0, 0xE0, 0xD0, 0x40, 0x10, 0x20, 0x30, 0xFF}},
+      {"bits.png", ImageMode::Gray, false,
+       {255, 0, 255, 0, 0, 255, 0, 255, 255, 0, 0, 0, 0, 0, 255, 255, 255, 255, 0, 255}},
+      {"grey-trns.png", ImageMode::Gray, true, {0x20, 0, 0x40, 0xFF, 0x20, 0}},
+  };
+  for (const Case& c : cases) {
+    Image image;
+    std::string error;
+    ASSERT_TRUE(ReadImage(data + c.name, image, error)) << c.name << ": " << error;
+    EXPECT_EQ(image.mode, c.mode) << c.name;
+    EXPECT_EQ(image.depth, 8) << c.name;
+    EXPECT_EQ(image.hasAlpha, c.alpha) << c.name;
+    EXPECT_EQ(image.pixels, c.pixels) << c.name;
+  }
 }
 
 TEST(ImageIo, AFailedWriteLeavesTheOldFileAlone) {

@@ -9,8 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <utility>
@@ -18,6 +16,7 @@
 
 #include "host/record/parameters.h"
 #include "presets/preset_file.h"
+#include "tests/test_files.h"
 
 namespace rf::presets {
 namespace {
@@ -37,10 +36,9 @@ std::vector<BasicPreset> LoadBasicLibrary() {
   const fs::path folder = fs::path(source) / "resources" / "Rimeflower" / "Presets" / "Basic";
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     if (!entry.is_regular_file() || !HasPresetExtension(entry.path().filename().string())) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
     BasicPreset p;
     p.name = StripPresetExtension(entry.path().filename().string());
-    p.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    p.text = rf::testing::ReadFile(entry.path());
     std::memset(&p.record, 0, sizeof p.record);
     ResetToDefaults(p.record, true);
     ParsePreset(reinterpret_cast<const uint8_t*>(p.text.data()), p.text.size(), p.record);

@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "host/record/parameters.h"
+#include "tests/test_files.h"
 
 namespace rf::testing {
 
@@ -43,17 +43,6 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // tests/presets/default.rmfpst: a preset with every parameter at its default,
 // written out by hand from the record's defaults and the preset format, so

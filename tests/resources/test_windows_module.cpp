@@ -5,14 +5,13 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "resources/embedded_resources.h"
 #include "tests/resources/expected_pipl.h"
+#include "tests/test_files.h"
 #include "tools/hostlib/pipl.h"
 
 #if defined(_WIN32)
@@ -59,9 +58,9 @@ class WindowsModule : public ::testing::Test {
   void SetUp() override {
     path = ModuleUnderTest();
     if (path.empty()) GTEST_SKIP() << "no Windows module: set RF_WINDOWS_MODULE to a cross-built Rimeflower64.8bf";
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in) << "cannot open " << path;
-    file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string bytes = rf::testing::ReadFile(path);
+    ASSERT_FALSE(bytes.empty()) << "cannot read " << path;
+    file.assign(bytes.begin(), bytes.end());
   }
   std::string path;
   Bytes file;

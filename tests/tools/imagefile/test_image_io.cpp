@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "tests/tools/imagefile/codec_samples.h"
+#include "tests/test_files.h"
 #include "tools/imagefile/image_io.h"
 
 namespace rf::tools {
@@ -15,11 +15,6 @@ namespace {
 std::string Temp(const std::string& name) { return std::string(::testing::TempDir()) + "rf-io-" + name; }
 
 Image Pattern(int w = 61, int h = 37) { return testing::MakeCodecSample({"rgb8.png", ImageMode::RGB, 8, false}, w, h); }
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 // Every layout of every format, and the netpbm files the host writes itself.
 // Grey with alpha is left to the platforms' own codec tests: the Windows
@@ -44,10 +39,10 @@ TEST(ImageIo, EveryLayoutRoundTrips) {
 TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
   std::string error;
   Image image;
-  WriteBytes(Temp("empty.png"), "");
+  rf::testing::WriteFile(Temp("empty.png"), "");
   EXPECT_FALSE(ReadImage(Temp("empty.png"), image, error));
 
-  WriteBytes(Temp("text.png"), "hello, I am not an image");
+  rf::testing::WriteFile(Temp("text.png"), "hello, I am not an image");
   EXPECT_FALSE(ReadImage(Temp("text.png"), image, error));
 
   // A PNG cut in half.
@@ -62,12 +57,12 @@ TEST(ImageIo, DamagedFilesAreRefusedWithAReason) {
 
   // Headers that promise more pixels than the limit are refused before any
   // allocation.
-  WriteBytes(Temp("huge.pgm"), "P5\n90000 90000\n255\n");
+  rf::testing::WriteFile(Temp("huge.pgm"), "P5\n90000 90000\n255\n");
   EXPECT_FALSE(ReadImage(Temp("huge.pgm"), image, error));
   EXPECT_NE(error.find("too large"), std::string::npos) << error;
-  WriteBytes(Temp("short.pgm"), "P5\n10 10\n255\nabc");
+  rf::testing::WriteFile(Temp("short.pgm"), "P5\n10 10\n255\nabc");
   EXPECT_FALSE(ReadImage(Temp("short.pgm"), image, error));
-  WriteBytes(Temp("zero.pgm"), "P5\n0 10\n255\n");
+  rf::testing::WriteFile(Temp("zero.pgm"), "P5\n0 10\n255\n");
   EXPECT_FALSE(ReadImage(Temp("zero.pgm"), image, error));
 }
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/test_files.h"
 #include "tools/imagefile/image_io.h"
 #include "tools/imagefile/layer_list.h"
 
@@ -20,10 +20,7 @@ std::string Temp(const std::string& name) {
   return (folder / name).string();
 }
 
-void WriteText(const std::string& name, const std::string& text) {
-  std::ofstream out(Temp(name), std::ios::binary | std::ios::trunc);
-  out << text;
-}
+void WriteText(const std::string& name, const std::string& text) { rf::testing::WriteFile(Temp(name), text); }
 
 // A flat picture of one colour, with an alpha channel when `alpha` >= 0.
 void WritePicture(const std::string& name, int w, int h, uint8_t value, int alpha = -1,

@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <windows.h>
 
 #include "tests/tools/imagefile/codec_samples.h"
+#include "tests/test_files.h"
 #include "tools/imagefile/image_io.h"
 #include "tools/imagefile/plain_tiff.h"
 
@@ -25,16 +24,6 @@ using rf::testing::CompareWithCodecSample;
 using rf::testing::MakeCodecSample;
 
 std::string Temp(const std::string& name) { return std::string(::testing::TempDir()) + "rf-wic-" + name; }
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 std::string BigEndian32(uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
@@ -139,7 +128,7 @@ TEST(WicCodecs, HugeHeadersAreRefusedBeforeDecoding) {
                            std::string("\x01\x01\x03\x00\x01\0\0\0\x01\0\0\0", 12) + std::string(4, '\0');
   for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"huge.png", png},
                                     {"huge.jpg", jpeg}, {"huge.tif", tiff}}) {
-    WriteBytes(Temp(name), bytes);
+    rf::testing::WriteFile(Temp(name), bytes);
     Image image;
     std::string error;
     EXPECT_FALSE(ReadImage(Temp(name), image, error)) << name;
@@ -155,10 +144,10 @@ TEST(WicCodecs, DamagedFilesAreRefusedInOneLine) {
   for (const char* name : {"rgb8.png", "rgb16.tif", "cmyk8.tif", "rgb8.jpg"}) {
     std::string error;
     ASSERT_TRUE(WriteImage(Temp(name), MakeCodecSample(Sample(name), 200, 150), FileFormat::Unknown, error)) << error;
-    const std::string whole = ReadBytes(Temp(name));
+    const std::string whole = rf::testing::ReadFile(Temp(name));
     const bool jpeg = rf::testing::IsJpeg(Sample(name));
     for (size_t cut : {size_t(4), size_t(9), size_t(30), whole.size() / 3, whole.size() - 20}) {
-      WriteBytes(Temp("cut-") + name, whole.substr(0, cut));
+      rf::testing::WriteFile(Temp("cut-") + name, whole.substr(0, cut));
       Image image;
       const bool read = ReadImage(Temp("cut-") + name, image, error);
       if (!jpeg || cut < 200) {
@@ -172,7 +161,7 @@ TEST(WicCodecs, DamagedFilesAreRefusedInOneLine) {
     }
     std::string scribbled = whole;
     for (size_t i = 40; i < scribbled.size(); i += 7) scribbled[i] = char(scribbled[i] * 13 + 5);
-    WriteBytes(Temp("scribbled-") + name, scribbled);
+    rf::testing::WriteFile(Temp("scribbled-") + name, scribbled);
     Image image;
     if (!ReadImage(Temp("scribbled-") + name, image, error)) {
       EXPECT_EQ(error.find('\n'), std::string::npos) << error;
@@ -194,8 +183,8 @@ TEST(WicCodecs, UncompressedBigEndianTiffIsRead) {
   EXPECT_TRUE(image.hasAlpha);
   EXPECT_EQ(image.pixels, written.pixels);
 
-  const std::string file = ReadBytes(Temp("be-cmyka16.tif"));
-  WriteBytes(Temp("be-cut.tif"), file.substr(0, file.size() - written.RowBytes() + 3));
+  const std::string file = rf::testing::ReadFile(Temp("be-cmyka16.tif"));
+  rf::testing::WriteFile(Temp("be-cut.tif"), file.substr(0, file.size() - written.RowBytes() + 3));
   EXPECT_FALSE(ReadImage(Temp("be-cut.tif"), image, error));
   EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   EXPECT_TRUE(image.pixels.empty());

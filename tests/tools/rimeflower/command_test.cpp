@@ -1,9 +1,9 @@
 #include "tests/tools/rimeflower/command_test.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <list>
+
+#include "tests/test_files.h"
 
 namespace rf::tools::testing {
 
@@ -96,14 +96,9 @@ std::string CommandTest::Quoted(const std::string& name) const { return "\"" + P
 
 bool CommandTest::Exists(const std::string& name) const { return fs::exists(folder / name); }
 
-std::string CommandTest::Read(const std::string& name) const {
-  std::ifstream in(folder / name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string CommandTest::Read(const std::string& name) const { return rf::testing::ReadFile(folder / name); }
 
-void CommandTest::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(folder / name, std::ios::binary) << bytes;
-}
+void CommandTest::Write(const std::string& name, const std::string& bytes) const { rf::testing::WriteFile(folder / name, bytes); }
 
 void CommandTest::WriteImage(const std::string& name, int width, int height, ImageMode mode) const {
   Image image;

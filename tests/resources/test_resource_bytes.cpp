@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/test_files.h"
 #include "tools/resgen/resource_bytes.h"
 
 namespace {
@@ -23,8 +22,8 @@ std::string SourceDir() {
 }
 
 Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string bytes = rf::testing::ReadFile(path);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 // What the Linux module reads from its own resources.
@@ -40,8 +39,7 @@ TEST(ResourceFiles, CommittedFilesAreWhatTheGeneratorMakes) {
   EXPECT_EQ(ReadFile(dir + "pipl.bin"), rf::resgen::BuildPiPL());
   EXPECT_EQ(ReadFile(dir + "aete.bin"), rf::resgen::BuildTerminology());
   EXPECT_EQ(ReadFile(dir + "bump.bmp"), rf::resgen::BuildBumpBmpFile());
-  const Bytes inc = ReadFile(dir + "embedded_data.inc");
-  EXPECT_EQ(std::string(inc.begin(), inc.end()), rf::resgen::BuildEmbeddedSource());
+  EXPECT_EQ(rf::testing::ReadFile(dir + "embedded_data.inc"), rf::resgen::BuildEmbeddedSource());
 }
 
 TEST(ResourceFiles, LinuxModuleCarriesTheSameBytes) {

@@ -102,12 +102,25 @@ void* AllocPages(size_t bytes) {
   uint64_t physical = PhysicalMemoryBytes();
   if (physical != 0 && bytes > physical / 4 * 3) return nullptr;
   size_t total = bytes + kBlockHeader;
-  void* p = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (p == MAP_FAILED) return nullptr;
   // Image-sized buffers are written whole right after they are made: large
   // pages spare a fault per 4 KB (a third of a plain run's time went there).
-  // Only a hint; where the system has none to give, small pages serve.
-  if (total >= (size_t(4) << 20)) madvise(p, total, MADV_HUGEPAGE);
+  // They only back whole aligned 2 MB stretches, so such a block starts on
+  // one, the slack of a larger mapping given back. Only a hint; where the
+  // system has none to give, small pages serve.
+  constexpr size_t kLarge = size_t(2) << 20;
+  const bool large = total >= 2 * kLarge && total <= SIZE_MAX - kLarge;
+  const size_t mapped = large ? total + kLarge : total;
+  void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  if (large) {
+    const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+    const uintptr_t aligned = (start + kLarge - 1) & ~uintptr_t(kLarge - 1);
+    if (aligned > start) munmap(p, aligned - start);
+    const uintptr_t end = aligned + (total + size_t(getpagesize()) - 1) / size_t(getpagesize()) * size_t(getpagesize());
+    if (start + mapped > end) munmap(reinterpret_cast<void*>(end), start + mapped - end);
+    p = reinterpret_cast<void*>(aligned);
+    madvise(p, total, MADV_HUGEPAGE);
+  }
   std::memcpy(p, &total, sizeof(total));
   return static_cast<uint8_t*>(p) + kBlockHeader;
 }

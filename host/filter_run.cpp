@@ -68,39 +68,35 @@ class ColorSpace {
   ScopedSuite<ColorSpaceProcs> suite_;
 };
 
-// Converts one host area into an RGBA buffer (`width` x `height`, packed).
-// RGB rows need nothing from the host and are shared out between `threads`;
-// CMYK goes through the host's colour suite, on the host's thread only.
-void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes, int width, int height, int planes,
-                bool cmyk, bool deep, uint8_t* rgba, int32_t threads) {
-  if (!cmyk && !deep && (planes == 3 || planes == 4)) {
-    // The common case gets loops the compiler can widen: a final run reads
-    // every pixel of the image through here.
-    platform::ForRowRanges(height, threads, [&](int32_t first, int32_t last) {
-      for (int y = first; y < last; ++y) {
-        const uint8_t* row = in + size_t(y) * inRowBytes;
-        uint8_t* dst = rgba + size_t(y) * width * 4;
-        if (planes == 4) {
-          std::memcpy(dst, row, size_t(width) * 4);
-          continue;
-        }
-        RGBRowToRGBA(row, width, dst);
-      }
-    });
+// One host row of RGB samples (8 or 16 bits, with or without transparency)
+// into RGBA.
+void HostRowToRGBA(const uint8_t* row, int width, int planes, bool deep, uint8_t* dst) {
+  if (!deep && planes == 4) {
+    std::memcpy(dst, row, size_t(width) * 4);
     return;
   }
+  if (!deep && planes == 3) {
+    RGBRowToRGBA(row, width, dst);
+    return;
+  }
+  for (int x = 0; x < width; ++x, dst += 4) {
+    dst[0] = Sample(row, x, planes, 0, deep);
+    dst[1] = Sample(row, x, planes, 1, deep);
+    dst[2] = Sample(row, x, planes, 2, deep);
+    dst[3] = planes >= 4 ? Sample(row, x, planes, 3, deep) : 255;
+  }
+}
+
+// Converts one host area into an RGBA buffer (`width` x `height`, packed).
+// RGB rows need nothing from the host and are shared out between `threads`
+// (a final run reads every pixel of the image through here); CMYK goes
+// through the host's colour suite, on the host's thread only.
+void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes, int width, int height, int planes,
+                bool cmyk, bool deep, uint8_t* rgba, int32_t threads) {
   if (!cmyk) {
     platform::ForRowRanges(height, threads, [&](int32_t first, int32_t last) {
-      for (int y = first; y < last; ++y) {
-        const uint8_t* row = in + size_t(y) * inRowBytes;
-        uint8_t* dst = rgba + size_t(y) * width * 4;
-        for (int x = 0; x < width; ++x, dst += 4) {
-          dst[0] = Sample(row, x, planes, 0, deep);
-          dst[1] = Sample(row, x, planes, 1, deep);
-          dst[2] = Sample(row, x, planes, 2, deep);
-          dst[3] = planes >= 4 ? Sample(row, x, planes, 3, deep) : 255;
-        }
-      }
+      for (int y = first; y < last; ++y)
+        HostRowToRGBA(in + size_t(y) * inRowBytes, width, planes, deep, rgba + size_t(y) * width * 4);
     });
     return;
   }

@@ -277,9 +277,10 @@ void TakeDocumentFacts(const FilterRecord& fr, RunState& run) {
   run.memoryBudgetBytes = MemoryBudget();
 }
 
-bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
+bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record, SourceReading reading) {
   const FilterRecord& fr = *call.filter;
   record.SceneDirty = 1;
+  run.pendingSource = PendingSource{};
   run.Progress(0, 100);
   const VRect r = OutRect(fr);
   const int64_t w = int64_t(r.right) - r.left, h = int64_t(r.bottom) - r.top;
@@ -301,9 +302,22 @@ bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record) {
   run.height = int32_t(h);
   run.rowStride = run.width * 4;
   run.pixelStride = 4;
-  if (fr.inData)
+  if (!fr.inData) return true;
+  if (reading == SourceReading::Now || run.cmyk) {
+    // CMYK goes through the host's colour suite: on this thread, now.
     HostToRGBA(call.basicSuite, static_cast<const uint8_t*>(fr.inData), fr.inRowBytes, run.width, run.height,
                fr.planes, run.cmyk, run.deep, run.source, run.threads);
+    return true;
+  }
+  run.pendingSource.pixels = static_cast<const uint8_t*>(fr.inData);
+  run.pendingSource.rowBytes = fr.inRowBytes;
+  run.pendingSource.planes = fr.planes;
+  run.pendingSource.deep = run.deep;
+  run.pendingSource.fill = [](const PendingSource& from, uint8_t* rgba, int32_t width, int32_t first, int32_t last) {
+    for (int32_t y = first; y < last; ++y)
+      HostRowToRGBA(from.pixels + size_t(y) * size_t(from.rowBytes), width, from.planes, from.deep,
+                    rgba + size_t(y) * size_t(width) * 4);
+  };
   return true;
 }
 
@@ -321,7 +335,7 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
     run.hooks = RunHooks{const_cast<HostCall*>(&call), HostAbort, HostProgress};
     run.previewScale = 1.0;
     run.previewOffsetX = run.previewOffsetY = 0;
-    if (!LoadSource(call, run, record)) {
+    if (!LoadSource(call, run, record, SourceReading::Later)) {
       platform::PluginAlert(kPreviewAllocText);
       return kMemFullErr;
     }
@@ -336,6 +350,7 @@ int16_t RenderAndWriteBack(const HostCall& call, RunState& run, ParameterRecord&
   }
   pattern::ResolveEmitterType(record, !paths->empty());
   const int16_t rendered = pattern::RenderEffect(run, record, *paths, cache);
+  run.pendingSource = PendingSource{};
   if (rendered != kNoErr) {
     // Cancelled or out of memory: the host's image stays as it was.
     if (!run.dialogOpen) ReleaseWorkingBuffers(run, record, cache);

@@ -37,7 +37,12 @@ void TakeDocumentFacts(const FilterRecord& fr, RunState& run);
 
 // Fills the source buffer from the host's inData (new source and output
 // buffers of the output rectangle's size). False when they cannot be had.
-bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record);
+// `Later` leaves the RGB conversion to the render's first pass over the
+// image (`RunState::pendingSource`), for the final run, whose inData stays
+// put until the render is over.
+enum class SourceReading { Now, Later };
+bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record,
+                SourceReading reading = SourceReading::Now);
 
 // The whole filter rectangle, read once per dialog for its overview image.
 // It is read again when the document it was read from is not the host's

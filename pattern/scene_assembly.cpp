@@ -22,6 +22,10 @@ const char kRenderTooLargeMessage[] =
 
 namespace {
 
+// Rows of the images laid per turn: a chunk of the source is still in the
+// cache when it is copied into the output.
+constexpr int32_t kImageChunkRows = 8;
+
 void ColourOf(uint32_t colour, float out[3]) {
   out[0] = float(colour & 0xFF) / 255.0f;
   out[1] = float((colour >> 8) & 0xFF) / 255.0f;
@@ -124,21 +128,34 @@ int16_t Rebuild(const RunState& run, ParameterRecord& record, const PathCurves& 
 // The host's abort, polled by the engine on the calling thread only.
 bool ShouldStop(void* context) { return static_cast<const RunState*>(context)->TestAbort(); }
 
-void PrepareBackground(const RunState& run, const ParameterRecord& record) {
+// What the output starts as. Taken from the record before the growth,
+// which writes the record, starts beside the image passes.
+struct Background {
+  bool copySource;
+  bool transparent;
+  uint8_t r, g, b;
+};
+
+Background BackgroundOf(const RunState& run, const ParameterRecord& record) {
+  return Background{record.AlphaCut == 0, run.hasAlphaPlane, uint8_t(record.BackgroundColor),
+                    uint8_t(record.BackgroundColor >> 8), uint8_t(record.BackgroundColor >> 16)};
+}
+
+// Rows [first, last) of the images a render starts from: the source, when
+// the host's image is still to be read, and the output's background.
+void PrepareImageRows(const RunState& run, const Background& background, int32_t first, int32_t last) {
+  if (run.pendingSource.fill) run.pendingSource.fill(run.pendingSource, run.source, run.width, first, last);
   const size_t rowBytes = size_t(run.rowStride);
-  const uint8_t r = uint8_t(record.BackgroundColor), g = uint8_t(record.BackgroundColor >> 8),
-                b = uint8_t(record.BackgroundColor >> 16);
-  platform::ForRowRanges(run.height, run.threads, [&](int32_t first, int32_t last) {
-    uint8_t* out = run.output + rowBytes * size_t(first);
-    const size_t bytes = rowBytes * size_t(last - first);
-    if (!record.AlphaCut) {
-      std::memcpy(out, run.source + rowBytes * size_t(first), bytes);
-    } else if (run.hasAlphaPlane) {
-      std::memset(out, 0, bytes);
-    } else {
-      for (size_t i = 0; i < bytes; i += 4) out[i] = r, out[i + 1] = g, out[i + 2] = b, out[i + 3] = 255;
-    }
-  });
+  uint8_t* out = run.output + rowBytes * size_t(first);
+  const size_t bytes = rowBytes * size_t(last - first);
+  if (background.copySource) {
+    std::memcpy(out, run.source + rowBytes * size_t(first), bytes);
+  } else if (background.transparent) {
+    std::memset(out, 0, bytes);
+  } else {
+    for (size_t i = 0; i < bytes; i += 4)
+      out[i] = background.r, out[i + 1] = background.g, out[i + 2] = background.b, out[i + 3] = 255;
+  }
 }
 
 }  // namespace
@@ -219,7 +236,18 @@ int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathC
   const bool preview = run.dialogOpen;
 
   // A scene kept from an earlier call is only trusted when it is complete.
-  if (record.SceneDirty || (record.CachedTriangleCount > 0 && (!record.CachedTriangles || !record.CachedPoints))) {
+  const bool rebuild =
+      record.SceneDirty || (record.CachedTriangleCount > 0 && (!record.CachedTriangles || !record.CachedPoints));
+  // The image passes call nothing of the host's, and growth reads no pixel
+  // unless it follows the image's contours: other processors lay the images
+  // while this thread grows the pattern, then it joins them.
+  platform::BackgroundRows images(run.height, kImageChunkRows, run.threads,
+                                  [&run, background = BackgroundOf(run, record)](int32_t first, int32_t last) {
+                                    PrepareImageRows(run, background, first, last);
+                                  });
+  const bool growthReadsPixels = record.EmitterType == kEmitterContours && record.EffectKind != kFamilySingle;
+  if (!rebuild || growthReadsPixels) images.Finish();
+  if (rebuild) {
     const int16_t rebuilt = Rebuild(run, record, paths, cache, geometry);
     if (rebuilt != kNoErr) return rebuilt;
   }
@@ -234,7 +262,7 @@ int16_t BuildAndRender(const RunState& run, ParameterRecord& record, const PathC
   __SetDeep(0);
   run.Progress(65, 100);
 
-  PrepareBackground(run, record);
+  images.Finish();
   run.Progress(70, 100);
   run.Progress(74, 100);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -39,6 +40,43 @@ void ForRowRanges(int32_t rows, int32_t threads, const std::function<void(int32_
   work(0, first(1));
   for (int32_t part = started; part < threads; ++part) work(first(part), first(part + 1));
   for (std::thread& t : pool) t.join();
+}
+
+BackgroundRows::BackgroundRows(int32_t rows, int32_t chunkRows, int32_t threads,
+                               std::function<void(int32_t, int32_t)> work)
+    : work_(std::move(work)), rows_(std::max(rows, 0)), chunkRows_(std::max(chunkRows, 1)) {
+  if (threads <= 0) threads = UsableProcessorCount();
+  threads = std::clamp(std::min(threads, rows_ / kRowsPerThread), 1, 64);
+  try {
+    pool_.reserve(size_t(threads - 1));
+    for (int32_t t = 1; t < threads; ++t) pool_.emplace_back([this] { Drain(); });
+  } catch (const std::exception&) {
+    // Fewer helpers (or none): Finish takes what they would have.
+  }
+}
+
+BackgroundRows::~BackgroundRows() {
+  next_.store(rows_, std::memory_order_relaxed);
+  Join();
+}
+
+void BackgroundRows::Finish() {
+  Drain();
+  Join();
+}
+
+void BackgroundRows::Drain() {
+  for (;;) {
+    const int32_t first = next_.fetch_add(chunkRows_, std::memory_order_relaxed);
+    if (first >= rows_) return;
+    work_(first, std::min(rows_, first + chunkRows_));
+  }
+}
+
+void BackgroundRows::Join() {
+  for (std::thread& t : pool_)
+    if (t.joinable()) t.join();
+  pool_.clear();
 }
 
 }  // namespace rf::platform

@@ -23,10 +23,24 @@ struct RunHooks {
   void (*progress)(void* context, int32_t done, int32_t total) = nullptr;
 };
 
+// The host's image, when a final run has not read it into `source` yet:
+// `fill` converts rows [first, last) of it into rows of `source`. It calls
+// nothing of the host's, so it may run on any thread; the run reads the
+// image in the same pass that lays the output's background, beside the
+// growth of the pattern.
+struct PendingSource {
+  void (*fill)(const PendingSource& from, uint8_t* rgba, int32_t width, int32_t first, int32_t last) = nullptr;
+  const uint8_t* pixels = nullptr;
+  int32_t rowBytes = 0;
+  int32_t planes = 0;
+  bool deep = false;
+};
+
 struct RunState {
   // Working buffers: R, G, B, A per pixel, rows packed, committed pages.
   uint8_t* source = nullptr;
   uint8_t* output = nullptr;
+  PendingSource pendingSource;
   int32_t width = 0;   // of the output rectangle
   int32_t height = 0;
   int32_t rowStride = 0;  // width x 4

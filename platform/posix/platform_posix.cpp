@@ -104,13 +104,15 @@ void* AllocPages(size_t bytes) {
   size_t total = bytes + kBlockHeader;
   // Image buffers, the pattern's triangle blocks and the scene's arrays are
   // written soon after they are made: large pages spare a fault per 4 KB (a
-  // third of a plain run's time went there, and four fifths of the growth
-  // of the default pattern). They only back whole aligned 2 MB stretches,
-  // so a block of 2 MB or more starts on one, the slack of a larger mapping
-  // given back. Only a hint; where the system has none to give, small pages
-  // serve.
+  // third of a plain run's time went there, and most of the growth of the
+  // default pattern and of its copy into the scene). They only back whole
+  // aligned 2 MB stretches, so a block of 1 MB or more is mapped as such,
+  // the slack of a larger mapping given back: never more than one large
+  // page beyond what was asked. Only a hint; where the system has none to
+  // give, small pages serve.
   constexpr size_t kLarge = size_t(2) << 20;
-  const bool large = total >= kLarge && total <= SIZE_MAX - kLarge;
+  const bool large = total >= kLarge / 2 && total <= SIZE_MAX - 2 * kLarge;
+  if (large) total = (total + kLarge - 1) / kLarge * kLarge;
   const size_t mapped = large ? total + kLarge : total;
   void* p = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED) return nullptr;
@@ -118,7 +120,7 @@ void* AllocPages(size_t bytes) {
     const uintptr_t start = reinterpret_cast<uintptr_t>(p);
     const uintptr_t aligned = (start + kLarge - 1) & ~uintptr_t(kLarge - 1);
     if (aligned > start) munmap(p, aligned - start);
-    const uintptr_t end = aligned + (total + size_t(getpagesize()) - 1) / size_t(getpagesize()) * size_t(getpagesize());
+    const uintptr_t end = aligned + total;
     if (start + mapped > end) munmap(reinterpret_cast<void*>(end), start + mapped - end);
     p = reinterpret_cast<void*>(aligned);
     madvise(p, total, MADV_HUGEPAGE);

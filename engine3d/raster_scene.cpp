@@ -316,7 +316,16 @@ bool TriangleBox(const Frame& f, const __Point3ds& a, const __Point3ds& b,
 
 struct RenderContext::Buffers {
   struct Worker {
-    PageBuffer depth, scratch, edgeColour, underColour;
+    // The band images in one block, a large page or two for a worker
+    // rather than a fault per 4 KB of each: the depth plane, then the
+    // scratch, edge and under-colour images.
+    PageBuffer images;
+    size_t depthBytes = 0, imageBytes = 0;
+    unsigned char* Depth() const { return images.bytes(); }
+    float* DepthFloats() const { return images.floats(); }
+    unsigned char* Scratch() const { return images.bytes() + depthBytes; }
+    unsigned char* EdgeColour() const { return Scratch() + imageBytes; }
+    unsigned char* UnderColour() const { return EdgeColour() + imageBytes; }
     RowExtents touched;
     // While a flag holds, those band images of this layout are in their
     // starting state (depth 0xFE bytes; scratch and edge images zero)
@@ -342,7 +351,7 @@ struct RenderContext::Buffers {
     refractDepth.Release();
     for (Worker& w : workers) {
       if (w.rows <= kBandRows) continue;
-      for (PageBuffer* b : {&w.depth, &w.scratch, &w.edgeColour, &w.underColour}) b->Release();
+      w.images.Release();
       w.rows = 0;
       w.depthClean = w.compositeClean = false;
     }
@@ -425,10 +434,15 @@ class BandRunner {
     RenderContext::Buffers::Worker& w = buffers_.workers[size_t(worker)];
     const size_t pixels = size_t(f.width) * size_t(bandRows_);
     const size_t imageBytes = pixels * 4 * (f.deep ? 2 : 1);
-    bool ok = !ownDepth_ || w.depth.Ensure(pixels * sizeof(float));
-    if (composite_)
-      ok = ok && w.scratch.Ensure(imageBytes) && w.edgeColour.Ensure(imageBytes) &&
-           w.underColour.Ensure(imageBytes);
+    const size_t depthBytes = ownDepth_ ? pixels * sizeof(float) : 0;
+    const size_t compositeBytes = composite_ ? imageBytes : 0;
+    const unsigned char* const kept = w.images.bytes();
+    bool ok = w.images.Ensure(depthBytes + 3 * compositeBytes);
+    // Images that moved, or sit elsewhere in the block, are not clean.
+    if (w.images.bytes() != kept || depthBytes != w.depthBytes || compositeBytes != w.imageBytes)
+      w.depthClean = w.compositeClean = false;
+    w.depthBytes = depthBytes;
+    w.imageBytes = compositeBytes;
     if (ok) {
       try {
         w.touched.low.reserve(size_t(bandRows_));
@@ -476,10 +490,10 @@ class BandRunner {
     // composite leaves the scratch image clear behind each triangle.
     const size_t rows = size_t(bandRows_);
     if (ownDepth_ && !w.depthClean)
-      std::memset(w.depth.bytes(), 0xFE, rows * size_t(f.width) * sizeof(float));
+      std::memset(w.Depth(), 0xFE, rows * size_t(f.width) * sizeof(float));
     if (composite_ && !w.compositeClean) {
-      std::memset(w.scratch.bytes(), 0, rows * rowChannels * bytesPerChannel);
-      std::memset(w.edgeColour.bytes(), 0, rows * rowChannels * bytesPerChannel);
+      std::memset(w.Scratch(), 0, rows * rowChannels * bytesPerChannel);
+      std::memset(w.EdgeColour(), 0, rows * rowChannels * bytesPerChannel);
     }
     const bool clearDepth = ownDepth_ && w.depthClean;
     const bool clearEdge = composite_ && w.compositeClean;
@@ -492,10 +506,10 @@ class BandRunner {
           const int low = int(word * 64 + size_t(bit)) * kDirtyChunk;
           const size_t count = size_t(std::min(kDirtyChunk, f.width - low));
           if (clearDepth)
-            std::memset(w.depth.floats() + size_t(row) * size_t(f.width) + size_t(low), 0xFE,
+            std::memset(w.DepthFloats() + size_t(row) * size_t(f.width) + size_t(low), 0xFE,
                         count * sizeof(float));
           if (clearEdge)
-            std::memset(w.edgeColour.bytes() +
+            std::memset(w.EdgeColour() +
                             (size_t(row) * rowChannels + size_t(low) * 4) * bytesPerChannel,
                         0, count * 4 * bytesPerChannel);
         }
@@ -506,14 +520,14 @@ class BandRunner {
     std::fill(w.dirty.bits.begin(), w.dirty.bits.end(), 0);
     const size_t depthBytes = size_t(band.y1 - band.y0) * size_t(f.width) * sizeof(float);
     if (ownDepth_) {
-      band.depth = DepthPlane{w.depth.floats(), f.width, band.y0};
+      band.depth = DepthPlane{w.DepthFloats(), f.width, band.y0};
     } else {
       band.depth = DepthPlane{f.sharedDepth, f.width, 0};
     }
     if (composite_) {
-      band.scratch = Plane{w.scratch.bytes(), rowChannels, band.y0};
-      band.edgeColour = Plane{w.edgeColour.bytes(), rowChannels, band.y0};
-      band.underColour = Plane{w.underColour.bytes(), rowChannels, band.y0};
+      band.scratch = Plane{w.Scratch(), rowChannels, band.y0};
+      band.edgeColour = Plane{w.EdgeColour(), rowChannels, band.y0};
+      band.underColour = Plane{w.UnderColour(), rowChannels, band.y0};
       ResetExtents(band);
     }
     const int* order = buffers_.order.data() + buffers_.bandStart[size_t(b)];
@@ -533,7 +547,7 @@ class BandRunner {
                       f.target.data + f.target.Index(0, y) * (f.deep ? 2 : 1), bytes);
       }
       band.backPass = false;
-      if (ownDepth_) std::memset(w.depth.bytes(), 0xFE, depthBytes);
+      if (ownDepth_) std::memset(w.Depth(), 0xFE, depthBytes);
     }
     CurrentBand = nullptr;
     if (!stop.Stopped()) {
@@ -759,7 +773,7 @@ RenderStatus RasterScene(RenderContext& context, const RenderControl& control,
   if (keepDepth) {
     f.sharedDepth = ZBuff;
   } else if (oneBand && sw.drawMode != 0) {
-    ZBuff = buffers.workers[0].depth.floats();
+    ZBuff = buffers.workers[0].DepthFloats();
     Zwidth = in.width;
     Zheight = in.height;
   }

@@ -87,6 +87,14 @@ void HostRowToRGBA(const uint8_t* row, int width, int planes, bool deep, uint8_t
   }
 }
 
+// Rows [first, last) of a host area in RGB (8 or 16 bits) into packed RGBA
+// rows of `width` pixels.
+void HostRowsToRGBA(const uint8_t* in, int32_t inRowBytes, int width, int planes, bool deep, uint8_t* rgba,
+                    int32_t first, int32_t last) {
+  for (int32_t y = first; y < last; ++y)
+    HostRowToRGBA(in + size_t(y) * size_t(inRowBytes), width, planes, deep, rgba + size_t(y) * size_t(width) * 4);
+}
+
 // Converts one host area into an RGBA buffer (`width` x `height`, packed).
 // RGB rows need nothing from the host and are shared out between `threads`
 // (a final run reads every pixel of the image through here); CMYK goes
@@ -95,8 +103,7 @@ void HostToRGBA(const SPBasicSuite* basic, const uint8_t* in, int32_t inRowBytes
                 bool cmyk, bool deep, uint8_t* rgba, int32_t threads) {
   if (!cmyk) {
     platform::ForRowRanges(height, threads, [&](int32_t first, int32_t last) {
-      for (int y = first; y < last; ++y)
-        HostRowToRGBA(in + size_t(y) * inRowBytes, width, planes, deep, rgba + size_t(y) * width * 4);
+      HostRowsToRGBA(in, inRowBytes, width, planes, deep, rgba, first, last);
     });
     return;
   }
@@ -314,9 +321,7 @@ bool LoadSource(const HostCall& call, RunState& run, ParameterRecord& record, So
   run.pendingSource.planes = fr.planes;
   run.pendingSource.deep = run.deep;
   run.pendingSource.fill = [](const PendingSource& from, uint8_t* rgba, int32_t width, int32_t first, int32_t last) {
-    for (int32_t y = first; y < last; ++y)
-      HostRowToRGBA(from.pixels + size_t(y) * size_t(from.rowBytes), width, from.planes, from.deep,
-                    rgba + size_t(y) * size_t(width) * 4);
+    HostRowsToRGBA(from.pixels, from.rowBytes, width, from.planes, from.deep, rgba, first, last);
   };
   return true;
 }

@@ -18,28 +18,10 @@ constexpr int32_t kRowsPerThread = 64;
 }  // namespace
 
 void ForRowRanges(int32_t rows, int32_t threads, const std::function<void(int32_t, int32_t)>& work) {
-  if (rows <= 0) return;
-  if (threads <= 0) threads = UsableProcessorCount();
-  threads = std::clamp(std::min(threads, rows / kRowsPerThread), 1, 64);
-  if (threads == 1) {
-    work(0, rows);
-    return;
-  }
-  auto first = [&](int32_t part) { return int32_t(int64_t(rows) * part / threads); };
-  std::vector<std::thread> pool;
-  int32_t started = 1;
-  try {
-    pool.reserve(size_t(threads - 1));
-    for (; started < threads; ++started) {
-      const int32_t from = first(started), to = first(started + 1);
-      pool.emplace_back([&work, from, to] { work(from, to); });
-    }
-  } catch (const std::exception&) {
-    // No thread (or no memory for one): the caller takes the ranges left.
-  }
-  work(0, first(1));
-  for (int32_t part = started; part < threads; ++part) work(first(part), first(part + 1));
-  for (std::thread& t : pool) t.join();
+  // One chunk per thread: every thread, the caller's too, takes about one
+  // range, and nobody waits for the caller to be free.
+  const int32_t parts = std::max(threads <= 0 ? UsableProcessorCount() : threads, 1);
+  BackgroundRows(rows, int32_t((int64_t(rows) + parts - 1) / parts), threads, work).Finish();
 }
 
 BackgroundRows::BackgroundRows(int32_t rows, int32_t chunkRows, int32_t threads,
